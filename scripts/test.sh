@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the default build, then the AddressSanitizer +
+# UndefinedBehaviorSanitizer build. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+for preset in default sanitize; do
+  echo "== $preset =="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done
+if [ -d tests/browser ] && [ -f tests/browser/run.sh ]; then
+  tests/browser/run.sh
+fi
