@@ -1,0 +1,107 @@
+#pragma once
+// Small machines for the legacy sensor tests, built as property-list trees in
+// the test: a platform entry whose children are driver entries with
+// IOHWSensor services, card-record services, SMU entries and so on. The
+// fixture installs the machine and, after every test, checks that every
+// registry reference taken was given back.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/simulated/SimulatedMachine.h"
+#include "registry/ZORIORegistrySensorEntry.h"
+
+namespace zor::testing {
+
+using Properties = std::vector<std::pair<std::string, PlistValue>>;
+
+// A registry entry of class `className` named `name`.
+inline PlistValue registryEntry(const std::string& className, const std::string& name,
+                                const Properties& properties = {},
+                                std::vector<PlistValue> children = {}) {
+  PlistDictionary entry{{"IOObjectClass", className}, {"IORegistryEntryName", name}};
+  for (const auto& [key, value] : properties) entry[key] = value;
+  if (!children.empty()) entry["IORegistryEntryChildren"] = PlistArray(std::move(children));
+  return entry;
+}
+
+// A driver's own entry: it carries a bundle identifier and names its class.
+inline PlistValue driverEntry(const std::string& driverClass, std::vector<PlistValue> children,
+                              const Properties& properties = {}) {
+  Properties all = {{"CFBundleIdentifier", "org.zorsensors.test." + driverClass},
+                    {"IOClass", driverClass}};
+  all.insert(all.end(), properties.begin(), properties.end());
+  return registryEntry(driverClass, driverClass, all, std::move(children));
+}
+
+// An IOHWSensor service with the four sensor properties.
+inline PlistValue hwSensor(const std::string& type, std::int64_t sensorID,
+                           const std::string& location, std::int64_t currentValue) {
+  return registryEntry("IOHWSensor", location,
+                       {{"type", type},
+                        {"sensor-id", PlistValue::integer(sensorID)},
+                        {"location", location},
+                        {"current-value", PlistValue::integer(currentValue)}});
+}
+
+// A widget reading without the blanks that align it in its label.
+inline std::string withoutAlignment(const std::string& reading) {
+  std::size_t first = reading.find_first_not_of(' ');
+  return first == std::string::npos ? "" : reading.substr(first);
+}
+
+inline PlistValue bytes(std::vector<std::uint8_t> data) {
+  return PlistValue(PlistData(std::move(data)));
+}
+
+// A profile whose platform entry has `children`.
+inline PlistValue profileWith(std::vector<PlistValue> children) {
+  PlistValue platform =
+      registryEntry("IOPlatformExpertDevice", "TestMachine1,1", {}, std::move(children));
+  PlistValue root = registryEntry("IORegistryEntry", "Root", {}, {platform});
+  return PlistDictionary{{"Name", "legacy test machine"}, {"Registry", root}};
+}
+
+class LegacyMachineTest : public ::testing::Test {
+ protected:
+  void TearDown() override { uninstall(); }
+
+  // Installs a machine whose platform entry has `children`; refusals fail the test.
+  void install(std::vector<PlistValue> children) {
+    installProfile(profileWith(std::move(children)));
+  }
+
+  void installProfile(const PlistValue& profile) {
+    uninstall();
+    std::string error;
+    machine_ = SimulatedMachine::fromProfile(profile, "legacy test profile", &error);
+    ASSERT_NE(machine_, nullptr) << error;
+    SimulatedMachine::install(machine_);
+    ZORIORegistrySensorEntry::load();
+  }
+
+  void uninstall() {
+    if (!machine_) return;
+    EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
+        << "a registry reference was not given back";
+    SimulatedMachine::install(nullptr);
+    machine_.reset();
+  }
+
+  SimulatedRegistry& registry() { return machine_->registry(); }
+  // Changes a published property of the entry named `name`, as its driver would.
+  void setProperty(const std::string& entryName, const std::string& key, PlistValue value) {
+    SimulatedEntry* entry = registry().findEntryNamed(entryName);
+    ASSERT_NE(entry, nullptr) << entryName;
+    entry->properties()[key] = std::move(value);
+  }
+
+  std::shared_ptr<SimulatedMachine> machine_;
+};
+
+}  // namespace zor::testing
