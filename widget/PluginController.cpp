@@ -3,12 +3,14 @@
 #include <unicode/dcfmtsym.h>
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
-#include <unicode/utf16.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <map>
+#include <vector>
 
 #include "platform/Bundle.h"
 #include "platform/StringFormat.h"
@@ -133,12 +135,6 @@ const char* iconForQuantityType(std::uint32_t quantityType) {
       "Images/TNull.png",  "Images/TFreq.png"};
   if (quantityType >= std::size(kIcons)) return "Images/TNull.png";
   return kIcons[quantityType];
-}
-
-std::string toUtf8(const icu::UnicodeString& text) {
-  std::string out;
-  text.toUTF8String(out);
-  return out;
 }
 
 }  // namespace
@@ -338,23 +334,32 @@ std::optional<std::string> PluginController::prunedSensorNameForName(const std::
   float width = measurer.widthOfText(name, labelFont_);
   if (!(width > maxLabelWidth_) || name.empty()) return name;
 
-  const icu::UnicodeString units = icu::UnicodeString::fromUTF8(name);
-  const icu::UnicodeString tail = icu::UnicodeString::fromUTF8(ellipsis());
-  std::optional<std::string> result;
-  std::int32_t k = units.length() - 1;
-  while (width > maxLabelWidth_ && k > 0) {
-    // A cut between the two halves of a surrogate pair is no candidate: skip it.
-    if (U16_IS_LEAD(units.charAt(k - 1))) {
-      --k;
-      continue;
-    }
-    icu::UnicodeString candidate(units, 0, k);
-    candidate += tail;
-    result = toUtf8(candidate);
-    width = measurer.widthOfText(*result, labelFont_);
-    --k;
+  // Names shorten one UTF-16 code unit at a time. Candidates are cut from the
+  // UTF-8 text directly: prefixEnd[k] is the byte length of the first k code
+  // units, or npos where k would split a surrogate pair (no candidate there).
+  // A malformed UTF-8 sequence counts as the one unit it decodes to (U+FFFD).
+  std::vector<std::size_t> prefixEnd{0};
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(name.size(), INT32_MAX));
+  for (std::int32_t offset = 0; offset < length;) {
+    UChar32 c;
+    U8_NEXT(bytes, offset, length, c);
+    if (c > 0xFFFF) prefixEnd.push_back(std::string::npos);
+    prefixEnd.push_back(static_cast<std::size_t>(offset));
   }
-  return result;
+
+  const std::string& tail = ellipsis();
+  std::string candidate;
+  bool measuredAny = false;
+  for (std::size_t k = prefixEnd.size() - 2; width > maxLabelWidth_ && k > 0; --k) {
+    if (prefixEnd[k] == std::string::npos) continue;
+    candidate.assign(name, 0, prefixEnd[k]);
+    candidate += tail;
+    width = measurer.widthOfText(candidate, labelFont_);
+    measuredAny = true;
+  }
+  if (!measuredAny) return std::nullopt;
+  return candidate;
 }
 
 std::string PluginController::localizedSensorUnitAtIndex(std::int32_t sensorIndex) {

@@ -202,6 +202,9 @@ TEST_F(DisplayTextTest, NameShortening) {
       {"a\U0001F600b", 16.0f, "a\u2026", 3},
       {"\U0001F600", 1.0f, std::nullopt, 1},
       {"\u00e9t\u00e9", 9.0f, "\u00e9\u2026", 3},
+      // A malformed byte stays as it is and counts as one character.
+      {"ab\xFF", 24.0f, "a\u2026", 3},
+      {"a\xFF\xFEz", 20.0f, "a\xFF\u2026", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " in " + std::to_string(c.maxWidth));
@@ -214,6 +217,11 @@ TEST_F(DisplayTextTest, NameShortening) {
     for (const std::string& text : fakes.measurer->measured) {
       EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos)
           << "a candidate split a character: " << text;
+      const std::string name = c.name, ellipsis = "\u2026";
+      bool isName = text == name;
+      bool isCut = text.size() >= ellipsis.size() && text.ends_with(ellipsis) &&
+                   name.starts_with(text.substr(0, text.size() - ellipsis.size()));
+      EXPECT_TRUE(isName || isCut) << "every candidate is a prefix of the name: " << text;
     }
     EXPECT_EQ(fakes.measurer->lastFont.name, "Lucida Grande");
     EXPECT_EQ(fakes.measurer->lastFont.pointSize, 10.0f);
