@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/simulated/SimulatedMachine.h"
 #include "sensors/ZORSensor.h"
 #include "sensors/ZORSensorValueConverter.h"
 #include "widget/PluginController.h"
@@ -76,14 +77,6 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
-// Makes `machine` the platform the sensors are read from. Only the built-in
-// demo machine is served for now; profile files arrive with the machine loader.
-bool installMachine(const std::string& machine, std::string& error) {
-  if (machine == "demo") return true;
-  error = "cannot load machine '" + machine + "': only the built-in demo machine is available";
-  return false;
-}
-
 std::string trimmed(const std::string& text) {
   std::size_t first = text.find_first_not_of(' ');
   return first == std::string::npos ? std::string() : text.substr(first);
@@ -100,11 +93,14 @@ int main(int argc, char** argv) {
     }
     return usageError(*problem);
   }
-  std::string error;
-  if (!installMachine(options.machine, error)) {
-    std::fprintf(stderr, "zor-sensors: %s\n", error.c_str());
+  std::string errorLine;
+  std::shared_ptr<zor::SimulatedMachine> machine =
+      zor::SimulatedMachine::load(options.machine, &errorLine);
+  if (!machine) {
+    std::fprintf(stderr, "zor-sensors: %s\n", errorLine.c_str());
     return 2;
   }
+  zor::SimulatedMachine::install(machine);
 
   zor::loadPlugin();
   auto controller = std::make_shared<zor::PluginController>();
@@ -112,6 +108,9 @@ int main(int argc, char** argv) {
   controller->setTemperatureUnitIndex(options.unitIndex);
 
   const auto& sensors = controller->sensorArray();
+  if (!options.json) {
+    std::printf("Machine: %s%s\n", machine->name().c_str(), " (simulated)");
+  }
   nlohmann::json list = nlohmann::json::array();
   for (std::size_t i = 0; i < sensors.size(); ++i) {
     zor::ZORSensor& sensor = *sensors[i];
