@@ -1,18 +1,14 @@
 #include "widget/PluginController.h"
 
-#include <unicode/dcfmtsym.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
 #include <charconv>
 #include <climits>
-#include <cstdlib>
-#include <map>
 #include <vector>
 
 #include "platform/Bundle.h"
+#include "platform/CurrentLocale.h"
 #include "platform/StringFormat.h"
 #include "platform/SystemLog.h"
 #include "sensors/ZORSensor.h"
@@ -62,39 +58,6 @@ std::string fillObjectFormat(const std::string& format,
   return out;
 }
 
-// The language whose number conventions readings follow: the first of
-// LANGUAGE, LC_ALL, LC_MESSAGES and LANG that names one, as the bundle picks
-// its string tables; English when none does.
-std::string numberLanguage() {
-  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr) continue;
-    std::string name(value);
-    name = name.substr(0, name.find(':'));
-    name = name.substr(0, name.find_first_of(".@"));
-    if (name.empty() || name == "C" || name == "POSIX") continue;
-    return name;
-  }
-  return "en";
-}
-
-std::string decimalSeparator() {
-  static std::map<std::string, std::string> cache;
-  std::string language = numberLanguage();
-  auto found = cache.find(language);
-  if (found != cache.end()) return found->second;
-  std::string separator = ".";
-  UErrorCode status = U_ZERO_ERROR;
-  icu::DecimalFormatSymbols symbols(icu::Locale(language.c_str()), status);
-  if (U_SUCCESS(status)) {
-    std::string text;
-    symbols.getSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol).toUTF8String(text);
-    if (!text.empty()) separator = text;
-  }
-  cache.emplace(language, separator);
-  return separator;
-}
-
 // printf's "%7.<decimals>f" (decimals < 0: "%g"), independent of the C
 // library's locale, with the current language's decimal separator.
 std::string formatNumber(double value, int decimals) {
@@ -106,7 +69,7 @@ std::string formatNumber(double value, int decimals) {
   std::string digits(buffer, result.ec == std::errc() ? result.ptr : buffer);
   if (decimals >= 0 && digits.size() < 7) digits.insert(0, 7 - digits.size(), ' ');
   std::size_t point = digits.find('.');
-  if (point != std::string::npos) digits.replace(point, 1, decimalSeparator());
+  if (point != std::string::npos) digits.replace(point, 1, localeDecimalSeparator());
   return digits;
 }
 
