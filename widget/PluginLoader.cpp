@@ -1,5 +1,10 @@
 #include "widget/PluginLoader.h"
 
+#include "legacy/ZORAnalogDigitalConverter.h"
+#include "legacy/ZORHWTempDiodeSensor.h"
+#include "legacy/ZORHWTemperatureSensor.h"
+#include "legacy/ZORMDDTemperatureSensor.h"
+#include "legacy/ZORXserveTemperatureSensor.h"
 #include "sensors/ZORSensor.h"
 #include "widget/PluginController.h"
 
@@ -10,12 +15,12 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORSensor", "create the sensor-class registry", &ZORSensor::load},
       // The eight sensor families register themselves here, in this order;
       // each family puts its registration function in its slot.
-      {"ZORAnalogDigitalConverter", "register sensor class", nullptr},
-      {"ZORHWTempDiodeSensor", "register sensor class", nullptr},
-      {"ZORHWTemperatureSensor", "register sensor class", nullptr},
-      {"ZORMDDTemperatureSensor", "register sensor class", nullptr},
+      {"ZORAnalogDigitalConverter", "register sensor class", &ZORAnalogDigitalConverter::load},
+      {"ZORHWTempDiodeSensor", "register sensor class", &ZORHWTempDiodeSensor::load},
+      {"ZORHWTemperatureSensor", "register sensor class", &ZORHWTemperatureSensor::load},
+      {"ZORMDDTemperatureSensor", "register sensor class", &ZORMDDTemperatureSensor::load},
       {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
-      {"ZORXserveTemperatureSensor", "register sensor class", nullptr},
+      {"ZORXserveTemperatureSensor", "register sensor class", &ZORXserveTemperatureSensor::load},
       {"ZORTALVEROx86Monitor", "register sensor class", nullptr},
       {"ZORSMCTemperatureSensor", "register sensor class", nullptr},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
