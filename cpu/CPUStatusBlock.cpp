@@ -38,8 +38,8 @@ std::optional<CPUStatusBlock> CPUStatusBlock::parse(std::span<const std::uint8_t
   block.platformInfo_ = readUInt64LE(bytes, kPlatformInfoOffset);
   block.statusFlags_ = readUInt32LE(bytes, kStatusFlagsOffset);
   // In 64 bits the announced size cannot wrap, whatever the core count says.
-  const std::uint64_t announced = std::uint64_t{kHeaderSize} +
-                                  std::uint64_t{kRecordSize} * block.coreCount_ + kTrailerSize;
+  const std::uint64_t announced =
+      std::uint64_t{kHeaderSize} + std::uint64_t{kRecordSize} * block.coreCount_ + kTrailerSize;
   if (bytes.size() < announced) return std::nullopt;
   block.turboRatioLimits_ =
       readUInt64LE(bytes, kHeaderSize + std::size_t{kRecordSize} * block.coreCount_);

@@ -147,7 +147,8 @@ std::vector<std::shared_ptr<ZORSensor>> ZORTALVEROx86Monitor::allSensors() {
     auto block = statusBlockOfEntry(*entry);
     if (!block || block->driverVersion() <= kLastUnsupportedDriverVersion) continue;
     const auto signature = static_cast<std::uint32_t>(entry->intValueWithName(kSignatureProperty));
-    const ZORTALVEROx86MonitorClass* variant = classImplementingCPUMonitoringForSignature(signature);
+    const ZORTALVEROx86MonitorClass* variant =
+        classImplementingCPUMonitoringForSignature(signature);
     if (variant == nullptr || !block->hasFlag(CPUStatusBlock::kTemperaturesReadable)) continue;
     // The block's length bounds coreCount, so this loop is as long as the block allows.
     const auto total = static_cast<std::int32_t>(block->coreCount());
@@ -161,9 +162,8 @@ std::vector<std::shared_ptr<ZORSensor>> ZORTALVEROx86Monitor::allSensors() {
 }
 
 std::shared_ptr<ZORTALVEROx86Monitor> ZORTALVEROx86Monitor::temperatureSensor(
-    const ZORTALVEROx86MonitorClass& monitorClass,
-    const std::shared_ptr<ZORIORegistryEntry>& entry, std::int32_t index,
-    std::int32_t totalCount) {
+    const ZORTALVEROx86MonitorClass& monitorClass, const std::shared_ptr<ZORIORegistryEntry>& entry,
+    std::int32_t index, std::int32_t totalCount) {
   auto sensor = monitorClass.make();
   if (!sensor || !sensor->initAsTemperatureSensorWithIORegistryEntry(entry, index, totalCount)) {
     return nullptr;
@@ -392,8 +392,7 @@ std::optional<std::vector<std::int32_t>> ZORTALVEROx86Monitor::sensorLimitsArray
   return std::nullopt;
 }
 
-std::optional<std::vector<std::uint64_t>> ZORTALVEROx86Monitor::turboBoostFrequenciesArray()
-    const {
+std::optional<std::vector<std::uint64_t>> ZORTALVEROx86Monitor::turboBoostFrequenciesArray() const {
   return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The CPU-monitor sensor of processors with signature 132688 (family 6, model
-// 37): the rules of signature 67232, with turbo ratios for up to six active cores. Found by class name during discovery.
+// 37): the rules of signature 67232, with turbo ratios for up to six
+// active cores. Found by class name during discovery.
 
 #include "cpu/ZORTALVEROx86MonitorCPU67232.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 // The CPU-monitor sensor of processors with signature 132800 (family 6, model
-// 44): the rules of signature 67232, with turbo ratios for up to six active cores. Found by class name during discovery.
+// 44): the rules of signature 67232, with turbo ratios for up to six
+// active cores. Found by class name during discovery.
 
 #include "cpu/ZORTALVEROx86MonitorCPU67232.h"
 

@@ -37,8 +37,8 @@ void writeUInt32LE(PlistData& bytes, std::size_t offset, std::uint32_t value) {
 
 // The curve's value now as a whole signed 32-bit reading, clamped.
 std::optional<std::int32_t> thermalReadingNow(const SimulatedWave& wave, std::uint32_t core) {
-  std::optional<double> value = wave.valueNow(std::string(kThermalReadingCurve) + "." +
-                                              std::to_string(core));
+  std::optional<double> value =
+      wave.valueNow(std::string(kThermalReadingCurve) + "." + std::to_string(core));
   if (!value) value = wave.valueNow(kThermalReadingCurve);
   if (!value) return std::nullopt;
   const double rounded = std::round(*value);
@@ -53,8 +53,8 @@ std::optional<std::int32_t> thermalReadingNow(const SimulatedWave& wave, std::ui
 
 }  // namespace
 
-std::unique_ptr<DriverBehaviour> CPUMonitorDriverBehaviour::make(
-    const SimulationSettings& settings, std::string* error) {
+std::unique_ptr<DriverBehaviour> CPUMonitorDriverBehaviour::make(const SimulationSettings& settings,
+                                                                 std::string* error) {
   const PlistValue* monitor = settings.find(kMonitorKey);
   if (monitor == nullptr || !monitor->isDictionary()) {
     if (error) {

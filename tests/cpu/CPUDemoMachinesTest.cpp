@@ -62,11 +62,10 @@ TEST_P(CPUDemoMachineTest, ListsLiveCoreTemperatures) {
   SimulatedMachine::install(nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Machines, CPUDemoMachineTest,
-    ::testing::Values(DemoCase{"demo", "ZORTALVEROx86MonitorCPU67184", 2, 105},
-                      DemoCase{"machines/intel-tower.plist", "ZORTALVEROx86MonitorCPU67232", 8,
-                               95}));
+INSTANTIATE_TEST_SUITE_P(Machines, CPUDemoMachineTest,
+                         ::testing::Values(DemoCase{"demo", "ZORTALVEROx86MonitorCPU67184", 2, 105},
+                                           DemoCase{"machines/intel-tower.plist",
+                                                    "ZORTALVEROx86MonitorCPU67232", 8, 95}));
 
 TEST(CPUMonitorLoadHookTest, RegistersBeforeTheSMCFamilyAndStartsTheClockLast) {
   const auto& hooks = pluginLoadHooks();

@@ -50,10 +50,12 @@ struct StatusSpec {
 };
 
 inline void putUInt32(PlistData& bytes, std::size_t offset, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (std::size_t i = 0; i < 4; ++i)
+    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 inline void putUInt64(PlistData& bytes, std::size_t offset, std::uint64_t value) {
-  for (std::size_t i = 0; i < 8; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (std::size_t i = 0; i < 8; ++i)
+    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 inline std::uint32_t getUInt32(const PlistData& bytes, std::size_t offset) {
   std::uint32_t value = 0;
@@ -125,8 +127,8 @@ inline PlistValue profileWithDrivers(const std::vector<DriverSpec>& drivers) {
   PlistDictionary root{{"IOObjectClass", PlistValue("IORegistryEntry")},
                        {"IORegistryEntryName", PlistValue("Root")},
                        {"IORegistryEntryChildren", PlistValue(children)}};
-  return PlistValue(PlistDictionary{{"Name", PlistValue("cpu test machine")},
-                                    {"Registry", PlistValue(root)}});
+  return PlistValue(
+      PlistDictionary{{"Name", PlistValue("cpu test machine")}, {"Registry", PlistValue(root)}});
 }
 
 // Installs a machine per test on a manual clock; at the end checks that

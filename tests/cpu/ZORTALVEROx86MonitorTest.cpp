@@ -42,14 +42,14 @@ TEST_P(DiscoveryTest, NeedsANewEnoughDriverThatCanReadTemperatures) {
   EXPECT_TRUE(log_.lines().empty()) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    VersionsAndFlags, DiscoveryTest,
-    ::testing::Values(DiscoveryCase{"driver version 6", 6, 0x1, 0},
-                      DiscoveryCase{"driver version 7", 7, 0x1, 4},
-                      DiscoveryCase{"driver version 0", 0, 0x1, 0},
-                      DiscoveryCase{"version with the top bit set", 0x80000007u, 0x1, 4},
-                      DiscoveryCase{"bit 0 clear", 7, 0x3E, 0},
-                      DiscoveryCase{"only bit 0", 7, 0x1, 4}));
+INSTANTIATE_TEST_SUITE_P(VersionsAndFlags, DiscoveryTest,
+                         ::testing::Values(DiscoveryCase{"driver version 6", 6, 0x1, 0},
+                                           DiscoveryCase{"driver version 7", 7, 0x1, 4},
+                                           DiscoveryCase{"driver version 0", 0, 0x1, 0},
+                                           DiscoveryCase{"version with the top bit set",
+                                                         0x80000007u, 0x1, 4},
+                                           DiscoveryCase{"bit 0 clear", 7, 0x3E, 0},
+                                           DiscoveryCase{"only bit 0", 7, 0x1, 4}));
 
 TEST_F(CPUMonitorTest, AnEntryMissingOneOfTheThreePropertiesGivesNoSensors) {
   StatusSpec status;
@@ -200,8 +200,8 @@ TEST_P(SignatureTest, FieldsFollowTheFamilyRules) {
 
 INSTANTIATE_TEST_SUITE_P(
     Signatures, SignatureTest,
-    ::testing::Values(SignatureCase{67190, 6, 23, 6, 1, 0},       // 0x10676
-                      SignatureCase{0xF43, 15, 4, 3, 0, 0},       // family 15 without extension
+    ::testing::Values(SignatureCase{67190, 6, 23, 6, 1, 0},           // 0x10676
+                      SignatureCase{0xF43, 15, 4, 3, 0, 0},           // family 15 without extension
                       SignatureCase{0x00F20F41, 30, 0x24, 1, 2, 15},  // extended family and model
                       SignatureCase{0x000306A9, 6, 0x3A, 9, 3, 0},
                       SignatureCase{0x00010571, 5, 7, 1, 1, 0}));  // no extended model below 6
@@ -231,17 +231,16 @@ TEST_P(ClassLookupTest, FindsTheVariantWithTheSteppingCleared) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signatures, ClassLookupTest,
-    ::testing::Values(ClassCase{67190, "ZORTALVEROx86MonitorCPU67184"},
-                      ClassCase{1760, "ZORTALVEROx86MonitorCPU1760"},
-                      ClassCase{1781, "ZORTALVEROx86MonitorCPU1776"},
-                      ClassCase{0x106A5, "ZORTALVEROx86MonitorCPU67232"},
-                      ClassCase{0x106E5, "ZORTALVEROx86MonitorCPU67296"},
-                      ClassCase{0x20652, "ZORTALVEROx86MonitorCPU132688"},
-                      ClassCase{0x206C2, "ZORTALVEROx86MonitorCPU132800"},
-                      ClassCase{0x206D7, nullptr}, ClassCase{1234, nullptr},
-                      ClassCase{0, nullptr}));
+INSTANTIATE_TEST_SUITE_P(Signatures, ClassLookupTest,
+                         ::testing::Values(ClassCase{67190, "ZORTALVEROx86MonitorCPU67184"},
+                                           ClassCase{1760, "ZORTALVEROx86MonitorCPU1760"},
+                                           ClassCase{1781, "ZORTALVEROx86MonitorCPU1776"},
+                                           ClassCase{0x106A5, "ZORTALVEROx86MonitorCPU67232"},
+                                           ClassCase{0x106E5, "ZORTALVEROx86MonitorCPU67296"},
+                                           ClassCase{0x20652, "ZORTALVEROx86MonitorCPU132688"},
+                                           ClassCase{0x206C2, "ZORTALVEROx86MonitorCPU132800"},
+                                           ClassCase{0x206D7, nullptr}, ClassCase{1234, nullptr},
+                                           ClassCase{0, nullptr}));
 
 // --- Display name ------------------------------------------------------------
 
@@ -266,14 +265,13 @@ TEST_P(DisplayNameTest, IsTheWordBeforeTheAt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Brands, DisplayNameTest,
-    ::testing::Values(
-        DisplayNameCase{"Intel(R) Core(TM)2 Quad CPU    Q9550  @ 2.83GHz", "Q9550"},
-        DisplayNameCase{"Intel(R) Xeon(R) CPU\tE5450\t@ 3.00GHz", "E5450"},
-        DisplayNameCase{"Intel(R) Core(TM)2 Duo CPU T9300", std::nullopt},
-        DisplayNameCase{"Q9550 @ 2.83GHz", std::nullopt},
-        DisplayNameCase{"   Q9550 @ 2.83GHz", std::nullopt},
-        DisplayNameCase{"@ 2.83GHz", std::nullopt}, DisplayNameCase{"", std::nullopt},
-        DisplayNameCase{"A B @ x @ y", "B"}));
+    ::testing::Values(DisplayNameCase{"Intel(R) Core(TM)2 Quad CPU    Q9550  @ 2.83GHz", "Q9550"},
+                      DisplayNameCase{"Intel(R) Xeon(R) CPU\tE5450\t@ 3.00GHz", "E5450"},
+                      DisplayNameCase{"Intel(R) Core(TM)2 Duo CPU T9300", std::nullopt},
+                      DisplayNameCase{"Q9550 @ 2.83GHz", std::nullopt},
+                      DisplayNameCase{"   Q9550 @ 2.83GHz", std::nullopt},
+                      DisplayNameCase{"@ 2.83GHz", std::nullopt}, DisplayNameCase{"", std::nullopt},
+                      DisplayNameCase{"A B @ x @ y", "B"}));
 
 // --- Readings ----------------------------------------------------------------
 
@@ -300,9 +298,9 @@ TEST_P(TemperatureTest, CountsDownFromTheJunctionLimit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Readings, TemperatureTest,
-    ::testing::Values(TemperatureCase{0x1, 42, fixed(58)},   // limit 100
-                      TemperatureCase{0x9, 42, fixed(43)},   // low limit 85
-                      TemperatureCase{0x1, 0, kNoReading},   // no reading
+    ::testing::Values(TemperatureCase{0x1, 42, fixed(58)},    // limit 100
+                      TemperatureCase{0x9, 42, fixed(43)},    // low limit 85
+                      TemperatureCase{0x1, 0, kNoReading},    // no reading
                       TemperatureCase{0x1, 100, kNoReading},  // 0 degrees counts as none
                       TemperatureCase{0x9, 85, kNoReading},
                       TemperatureCase{0x1, 101, fixed(-1)},  // below zero is a reading

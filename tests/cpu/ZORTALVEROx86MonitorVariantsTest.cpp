@@ -108,8 +108,8 @@ TEST_F(CPUMonitorTest, The67184FrequencySensorNeedsItsKey) {
   auto& variant = ZORTALVEROx86MonitorCPU67184::monitorClassObject();
   EXPECT_EQ(ZORTALVEROx86Monitor::frequencySensor(variant, firstDriver()), nullptr);
   // Other families make theirs without it.
-  EXPECT_NE(ZORTALVEROx86Monitor::frequencySensor(ZORTALVEROx86MonitorCPU67232::monitorClassObject(),
-                                                  firstDriver()),
+  EXPECT_NE(ZORTALVEROx86Monitor::frequencySensor(
+                ZORTALVEROx86MonitorCPU67232::monitorClassObject(), firstDriver()),
             nullptr);
   UserDefaults::standard().setObject(PlistValue::integer(0), kFrequencyKey);
   EXPECT_NE(ZORTALVEROx86Monitor::frequencySensor(variant, firstDriver()), nullptr);
