@@ -259,7 +259,8 @@ void ZORMachineInfo::gatherSerialNumber() {
         if (primary == nullptr || primary->boolValue() != true) continue;
         // Only the first primary interface is asked.
         if (auto parent = interface->parentServiceEntry()) {
-          const PlistValue* address = findIn(parent->properties(), "IOMACAddress");
+          const std::optional<PlistDictionary> parentProperties = parent->properties();
+          const PlistValue* address = findIn(parentProperties, "IOMACAddress");
           if (address != nullptr && address->asData() != nullptr &&
               address->asData()->size() == 6) {
             const PlistData& bytes = *address->asData();
