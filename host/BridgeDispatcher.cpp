@@ -80,8 +80,8 @@ nlohmann::json BridgeDispatcher::handle(const nlohmann::json& request) {
   auto found = instances_.find(instanceName);
   if (found == instances_.end()) {
     if (instances_.size() >= limits_.maxInstances) {
-      return errorAnswer(id, "too many widget instances (at most " +
-                                 std::to_string(limits_.maxInstances) + ")");
+      return errorAnswer(
+          id, "too many widget instances (at most " + std::to_string(limits_.maxInstances) + ")");
     }
     auto instance = std::make_unique<Instance>();
     auto controller = std::make_shared<PluginController>();
@@ -106,8 +106,8 @@ nlohmann::json BridgeDispatcher::handle(const nlohmann::json& request) {
 
 std::string BridgeDispatcher::handleText(std::string_view requestText) {
   if (requestText.size() > limits_.maxRequestBytes) {
-    return serialize(errorAnswer(nullptr, "request larger than " +
-                                              std::to_string(limits_.maxRequestBytes) + " bytes"));
+    return serialize(errorAnswer(
+        nullptr, "request larger than " + std::to_string(limits_.maxRequestBytes) + " bytes"));
   }
   nlohmann::json request = nlohmann::json::parse(requestText, nullptr, /*allow_exceptions=*/false);
   if (request.is_discarded()) return serialize(errorAnswer(nullptr, "request is not valid JSON"));

@@ -31,16 +31,16 @@ void HttpBridgeServer::configure(httplib::Server& server) {
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);
 
-  server.set_pre_routing_handler([this](const httplib::Request& request,
-                                        httplib::Response& response) {
-    // A page on another site can make the browser send requests here through
-    // a name that resolves to loopback; it cannot make it send our Host.
-    if (!RequestPolicy::isLoopbackHost(request.get_header_value("Host"), port_)) {
-      refuse(response, 403, "this host serves loopback names only");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
+  server.set_pre_routing_handler(
+      [this](const httplib::Request& request, httplib::Response& response) {
+        // A page on another site can make the browser send requests here through
+        // a name that resolves to loopback; it cannot make it send our Host.
+        if (!RequestPolicy::isLoopbackHost(request.get_header_value("Host"), port_)) {
+          refuse(response, 403, "this host serves loopback names only");
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+      });
 
   server.Post("/bridge", [this](const httplib::Request& request, httplib::Response& response) {
     if (request.has_header("Origin") &&
@@ -78,10 +78,8 @@ void HttpBridgeServer::configure(httplib::Server& server) {
     response.set_content(*contents, RequestPolicy::contentTypeForPath(*path));
   });
 
-  server.set_exception_handler(
-      [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
-        refuse(response, 500, "internal error");
-      });
+  server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
+                                  std::exception_ptr) { refuse(response, 500, "internal error"); });
 }
 
 bool HttpBridgeServer::start(uint16_t port, std::string* errorLine) {

@@ -88,8 +88,8 @@ std::optional<std::string> RequestPolicy::widgetFilePath(std::string_view reques
   size_t start = 0;
   while (start <= rest.size()) {
     size_t slash = rest.find('/', start);
-    std::string_view segment =
-        rest.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+    std::string_view segment = rest.substr(
+        start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
     // "." and ".." are covered by the hidden-file rule; an empty segment is "//" or a trailing "/".
     if (segment.empty() || segment.front() == '.') return std::nullopt;
     for (char c : segment) {

@@ -1,10 +1,10 @@
 // zor-widget-host: serves the sensor widget and publishes one controller per
 // widget instance to the widget's script, over HTTP on loopback or over stdio.
 
+#include <pthread.h>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <pthread.h>
 #include <string>
 #include <thread>
 #include <vector>
