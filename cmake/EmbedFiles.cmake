@@ -16,6 +16,7 @@ function(zor_embed_files out_var out_dir)
     COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_CURRENT_SOURCE_DIR} -DOUT=${generated}
             "-DFILES=${embedded}" -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/GenerateEmbedded.cmake
     DEPENDS ${abs_files} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/GenerateEmbedded.cmake
-    COMMENT "Embedding resources and machine profiles")
+    COMMENT "Embedding resources and machine profiles"
+    VERBATIM)
   set(${out_var} ${generated} PARENT_SCOPE)
 endfunction()

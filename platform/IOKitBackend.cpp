@@ -1,0 +1,21 @@
+#include "platform/IOKitBackend.h"
+
+namespace zor::iokit {
+namespace {
+
+std::shared_ptr<IOKitBackend>& installedBackend() {
+  static std::shared_ptr<IOKitBackend> backend;
+  return backend;
+}
+
+}  // namespace
+
+IOKitBackend* IOKitBackend::current() {
+  return installedBackend().get();
+}
+
+void IOKitBackend::setCurrent(std::shared_ptr<IOKitBackend> backend) {
+  installedBackend() = std::move(backend);
+}
+
+}  // namespace zor::iokit

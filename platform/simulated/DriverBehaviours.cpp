@@ -1,0 +1,28 @@
+#include "platform/simulated/DriverBehaviours.h"
+
+#include "platform/simulated/SensorDriverBehaviour.h"
+
+namespace zor {
+namespace {
+
+// One row per driver. Drivers that serve their own keys come before "Wave",
+// which they may use as well; "Wave" alone makes a hardware sensor service.
+constexpr DriverBehaviourRow kRows[] = {
+    {"Wave", &SensorDriverBehaviour::make},
+};
+
+}  // namespace
+
+std::span<const DriverBehaviourRow> driverBehaviourTable() {
+  return kRows;
+}
+
+std::unique_ptr<DriverBehaviour> makeDriverBehaviour(const SimulationSettings& settings,
+                                                     std::string* error) {
+  for (const DriverBehaviourRow& row : driverBehaviourTable()) {
+    if (settings.find(row.key) != nullptr) return row.factory(settings, error);
+  }
+  return std::make_unique<DriverBehaviour>(settings);
+}
+
+}  // namespace zor

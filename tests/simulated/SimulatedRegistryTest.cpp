@@ -1,0 +1,333 @@
+#include "platform/simulated/SimulatedRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "platform/Clock.h"
+#include "platform/IOKit.h"
+#include "platform/PropertyListSerialization.h"
+#include "platform/simulated/DriverBehaviours.h"
+#include "platform/simulated/ScopedSimulatedMachine.h"
+#include "platform/simulated/SimulatedWave.h"
+
+namespace zor {
+namespace {
+
+using namespace iokit;
+
+constexpr const char* kProfile = R"(<plist version="1.0"><dict>
+<key>Registry</key><dict>
+  <key>IOObjectClass</key><string>IORegistryEntry</string>
+  <key>IORegistryEntryName</key><string>Root</string>
+  <key>IORegistryEntryChildren</key><array>
+    <dict>
+      <key>IOObjectClass</key><string>Disk</string>
+      <key>IORegistryEntryName</key><string>disk0</string>
+      <key>IORegistryEntryChildren</key><array>
+        <dict><key>IOObjectClass</key><string>Disk</string>
+              <key>IORegistryEntryName</key><string>disk0s1</string></dict>
+      </array>
+    </dict>
+    <dict>
+      <key>IOObjectClass</key><string>Disk</string>
+      <key>IORegistryEntryName</key><string>disk1</string>
+      <key>ZORSimulation</key><dict><key>OpenError</key><integer>3758097112</integer></dict>
+    </dict>
+    <dict>
+      <key>IOObjectClass</key><string>Echo</string>
+      <key>IORegistryEntryName</key><string>echo</string>
+    </dict>
+  </array>
+</dict></dict></plist>)";
+
+// A driver whose user client echoes its input, reversed, and whose plug-in
+// reports to the registry's ledger while it lives.
+class EchoDriver final : public DriverBehaviour {
+ public:
+  EchoDriver() : DriverBehaviour(SimulationSettings()) {}
+
+  class Connection final : public UserClientConnection {
+   public:
+    kern_return_t callStructureMethod(std::uint32_t selector, std::span<const std::uint8_t> input,
+                                      std::span<std::uint8_t> output,
+                                      std::size_t* outputSize) override {
+      if (selector != 2) return kIOReturnBadArgument;
+      std::size_t count = std::min(input.size(), output.size());
+      for (std::size_t i = 0; i < count; ++i) output[i] = input[input.size() - 1 - i];
+      // Claims more than the buffer holds; the registry must clamp it.
+      *outputSize = input.size() + 100;
+      return kIOReturnSuccess;
+    }
+  };
+
+  class PlugIn final : public IOCFPlugInInterface {
+   public:
+    explicit PlugIn(std::shared_ptr<ReferenceLedger> ledger) : ledger_(std::move(ledger)) {
+      ledger_->took();
+    }
+    ~PlugIn() override { ledger_->gaveBack(); }
+    kern_return_t QueryInterface(const CFUUIDBytes& /*id*/, IOUnknown** result) override {
+      *result = nullptr;
+      return kIOReturnUnsupported;
+    }
+    std::uint32_t AddRef() override { return ++count_; }
+    std::uint32_t Release() override {
+      if (--count_ == 0) {
+        delete this;
+        return 0;
+      }
+      return count_;
+    }
+
+   private:
+    std::shared_ptr<ReferenceLedger> ledger_;
+    std::uint32_t count_ = 1;
+  };
+
+  kern_return_t openUserClient(SimulatedEntry& /*entry*/, std::uint32_t type,
+                               std::unique_ptr<UserClientConnection>* connection) override {
+    if (type != 0) return kIOReturnBadArgument;
+    *connection = std::make_unique<Connection>();
+    return kIOReturnSuccess;
+  }
+  kern_return_t createPlugInInterface(SimulatedEntry& entry, const CFUUIDBytes& /*pluginType*/,
+                                      const CFUUIDBytes& /*interfaceType*/,
+                                      IOCFPlugInInterface** plugIn, std::int32_t* score) override {
+    *plugIn = new PlugIn(entry.sharedLedger());
+    *score = 7;
+    return kIOReturnSuccess;
+  }
+};
+
+class SimulatedRegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    auto profile = parsePropertyList(kProfile, &error);
+    ASSERT_TRUE(profile) << error;
+    machine_ = SimulatedMachine::fromProfile(*profile, "test", &error);
+    ASSERT_NE(machine_, nullptr) << error;
+    SimulatedMachine::install(machine_);
+    registry().findEntryNamed("echo")->setBehaviour(std::make_unique<EchoDriver>());
+  }
+  void TearDown() override {
+    EXPECT_EQ(registry().outstandingReferences(), 0);
+    SimulatedMachine::install(nullptr);
+  }
+  SimulatedRegistry& registry() { return machine_->registry(); }
+  io_service_t lookUp(const char* path) {
+    return IORegistryEntryFromPath(kIOMasterPortDefault,
+                                   (std::string("IOService:") + path).c_str());
+  }
+  std::shared_ptr<SimulatedMachine> machine_;
+};
+
+TEST_F(SimulatedRegistryTest, IterationIsDocumentOrderAndCountsEveryHandle) {
+  io_iterator_t iterator = 0;
+  ASSERT_EQ(
+      IOServiceGetMatchingServices(kIOMasterPortDefault, IOServiceMatching("Disk"), &iterator),
+      kIOReturnSuccess);
+  EXPECT_EQ(registry().outstandingReferences(), 1);
+  std::vector<std::string> names;
+  while (io_object_t service = IOIteratorNext(iterator)) {
+    names.push_back(registry().entryForHandle(service)->name());
+    EXPECT_EQ(IOObjectRelease(service), kIOReturnSuccess);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"disk0", "disk0s1", "disk1"}));
+  EXPECT_EQ(IOIteratorNext(iterator), 0u);
+  EXPECT_EQ(IOObjectRelease(iterator), kIOReturnSuccess);
+  // A released iterator is gone.
+  EXPECT_EQ(IOIteratorNext(iterator), 0u);
+  EXPECT_EQ(IOObjectRelease(iterator), kIOReturnBadArgument);
+}
+
+TEST_F(SimulatedRegistryTest, MatchingNeedsAClassName) {
+  io_iterator_t iterator = 5;
+  EXPECT_EQ(
+      IOServiceGetMatchingServices(kIOMasterPortDefault, IOServiceMatching(nullptr), &iterator),
+      kIOReturnBadArgument);
+  EXPECT_EQ(iterator, 0u);
+  EXPECT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault, PlistDictionary{}, &iterator),
+            kIOReturnBadArgument);
+}
+
+TEST_F(SimulatedRegistryTest, ReleasedHandleIsNoLongerUsable) {
+  io_service_t disk = lookUp("/disk0");
+  ASSERT_NE(disk, 0u);
+  EXPECT_EQ(IOObjectRetain(disk), kIOReturnSuccess);
+  EXPECT_EQ(registry().referenceCount(disk), 2u);
+  EXPECT_EQ(IOObjectRelease(disk), kIOReturnSuccess);
+  EXPECT_EQ(IOObjectRelease(disk), kIOReturnSuccess);
+  // Every reference is given back: the handle can be neither used nor released again.
+  EXPECT_EQ(IOObjectRelease(disk), kIOReturnBadArgument);
+  EXPECT_EQ(IOObjectRetain(disk), kIOReturnBadArgument);
+  PlistDictionary properties;
+  EXPECT_NE(IORegistryEntryCreateCFProperties(disk, &properties), kIOReturnSuccess);
+  io_registry_entry_t child = 0;
+  EXPECT_NE(IORegistryEntryGetChildEntry(disk, kIOServicePlane, &child), kIOReturnSuccess);
+  EXPECT_EQ(child, 0u);
+  EXPECT_EQ(IOObjectRelease(0), kIOReturnBadArgument);
+}
+
+TEST_F(SimulatedRegistryTest, ParentAndChildOnlyInTheEntrysOwnPlane) {
+  io_service_t disk = lookUp("/disk0");
+  io_registry_entry_t child = 0;
+  EXPECT_EQ(IORegistryEntryGetChildEntry(disk, kIODeviceTreePlane, &child), kIOReturnNoDevice);
+  ASSERT_EQ(IORegistryEntryGetChildEntry(disk, kIOServicePlane, &child), kIOReturnSuccess);
+  EXPECT_EQ(registry().entryForHandle(child)->name(), "disk0s1");
+  io_registry_entry_t parent = 0;
+  ASSERT_EQ(IORegistryEntryGetParentEntry(child, kIOServicePlane, &parent), kIOReturnSuccess);
+  EXPECT_EQ(parent, disk);
+  EXPECT_EQ(registry().referenceCount(disk), 2u);
+  for (io_object_t handle : {disk, child, parent}) IOObjectRelease(handle);
+}
+
+TEST_F(SimulatedRegistryTest, OpenErrorRefusesUserClientsAndPlugIns) {
+  io_service_t disk = lookUp("/disk1");
+  io_connect_t connection = 9;
+  EXPECT_EQ(IOServiceOpen(disk, mach_task_self(), 0, &connection),
+            static_cast<kern_return_t>(0xe00002d8u));
+  EXPECT_EQ(connection, 0u);
+  IOCFPlugInInterface* plugIn = nullptr;
+  std::int32_t score = 0;
+  EXPECT_EQ(IOCreatePlugInInterfaceForService(disk, CFUUIDBytes{}, CFUUIDBytes{}, &plugIn, &score),
+            static_cast<kern_return_t>(0xe00002d8u));
+  EXPECT_EQ(plugIn, nullptr);
+  IOObjectRelease(disk);
+}
+
+TEST_F(SimulatedRegistryTest, EntryWithoutADriverOpensNothingAndRefusesWrites) {
+  io_service_t disk = lookUp("/disk0");
+  io_connect_t connection = 0;
+  EXPECT_EQ(IOServiceOpen(disk, mach_task_self(), 0, &connection), kIOReturnUnsupported);
+  EXPECT_EQ(IORegistryEntrySetCFProperty(disk, "x", PlistValue::boolean(false)),
+            kIOReturnUnsupported);
+  PlistDictionary properties;
+  ASSERT_EQ(IORegistryEntryCreateCFProperties(disk, &properties), kIOReturnSuccess);
+  EXPECT_TRUE(properties.empty());
+  IOObjectRelease(disk);
+}
+
+TEST_F(SimulatedRegistryTest, StructureCallsGoThroughAnOpenConnection) {
+  io_service_t echo = lookUp("/echo");
+  io_connect_t connection = 0;
+  ASSERT_EQ(IOServiceOpen(echo, mach_task_self(), 0, &connection), kIOReturnSuccess);
+  EXPECT_EQ(registry().openConnectionCount(), 1u);
+  std::array<std::uint8_t, 3> input{1, 2, 3};
+  std::array<std::uint8_t, 4> output{};
+  std::size_t outputSize = output.size();
+  ASSERT_EQ(IOConnectMethodStructureIStructureO(connection, 2, input.size(), &outputSize,
+                                                input.data(), output.data()),
+            kIOReturnSuccess);
+  EXPECT_EQ(output, (std::array<std::uint8_t, 4>{3, 2, 1, 0}));
+  EXPECT_EQ(outputSize, output.size());  // never more than the buffer
+  EXPECT_EQ(registry().structureCallCount(), 1u);
+  outputSize = output.size();
+  EXPECT_EQ(
+      IOConnectMethodStructureIStructureO(connection, 2, 5, &outputSize, nullptr, output.data()),
+      kIOReturnBadArgument);
+  EXPECT_EQ(IOServiceClose(connection), kIOReturnSuccess);
+  EXPECT_EQ(IOServiceClose(connection), kIOReturnBadArgument);
+  outputSize = output.size();
+  EXPECT_EQ(IOConnectMethodStructureIStructureO(connection, 2, input.size(), &outputSize,
+                                                input.data(), output.data()),
+            kIOReturnNotOpen);
+  IOObjectRelease(echo);
+}
+
+TEST_F(SimulatedRegistryTest, UnclosedConnectionIsCounted) {
+  io_service_t echo = lookUp("/echo");
+  io_connect_t connection = 0;
+  ASSERT_EQ(IOServiceOpen(echo, mach_task_self(), 0, &connection), kIOReturnSuccess);
+  IOObjectRelease(echo);
+  EXPECT_EQ(registry().outstandingReferences(), 1);
+  IOServiceClose(connection);
+}
+
+TEST_F(SimulatedRegistryTest, PlugInsAreCountedUntilDestroyed) {
+  io_service_t echo = lookUp("/echo");
+  IOCFPlugInInterface* plugIn = nullptr;
+  std::int32_t score = 0;
+  ASSERT_EQ(IOCreatePlugInInterfaceForService(echo, CFUUIDBytes{}, CFUUIDBytes{}, &plugIn, &score),
+            kIOReturnSuccess);
+  ASSERT_NE(plugIn, nullptr);
+  EXPECT_EQ(score, 7);
+  IOObjectRelease(echo);
+  // The registry's own count and the plug-in object's.
+  EXPECT_EQ(registry().outstandingReferences(), 2);
+  EXPECT_EQ(IODestroyPlugInInterface(plugIn), kIOReturnSuccess);
+  EXPECT_EQ(registry().outstandingReferences(), 0);
+  EchoDriver::PlugIn stranger(registry().findEntryNamed("echo")->sharedLedger());
+  EXPECT_EQ(IODestroyPlugInInterface(&stranger), kIOReturnBadArgument);
+}
+
+TEST_F(SimulatedRegistryTest, CallsWithoutAPlatformFail) {
+  io_service_t echo = lookUp("/echo");
+  SimulatedMachine::install(nullptr);
+  EXPECT_EQ(IORegistryEntryFromPath(kIOMasterPortDefault, "IOService:/echo"), 0u);
+  EXPECT_EQ(IORegistryEntryCreateCFProperty(echo, "x"), std::nullopt);
+  io_connect_t connection = 0;
+  EXPECT_EQ(IOServiceOpen(echo, mach_task_self(), 0, &connection), kIOReturnNoDevice);
+  SimulatedMachine::install(machine_);
+  IOObjectRelease(echo);
+}
+
+TEST(SimulatedWaveTest, AnswersBasePlusAmplitudeTimesSine) {
+  std::string error;
+  auto wave = SimulatedWave::parse(
+      PlistValue(PlistDictionary{
+          {"TC0D", PlistValue(PlistDictionary{{"Base", PlistValue::real(50)},
+                                              {"Amplitude", PlistValue::real(4)},
+                                              {"PeriodSeconds", PlistValue::integer(60)}})}}),
+      &error);
+  ASSERT_TRUE(wave) << error;
+  struct Case {
+    double t;
+    double expected;
+  };
+  const Case cases[] = {{0, 50}, {15, 54}, {30, 50}, {45, 46}, {1.2e9 + 15, 54}, {5, 52}};
+  for (const Case& c : cases) {
+    EXPECT_NEAR(*wave->valueAt("TC0D", c.t), c.expected, 1e-6) << c.t;
+  }
+  EXPECT_EQ(wave->valueAt("TC1D", 0), std::nullopt);
+}
+
+TEST(SimulatedWaveTest, PropertyValueKeepsTheEncoding) {
+  ScopedManualClock clock(15);
+  auto wave = SimulatedWave::parse(
+      PlistValue(PlistDictionary{
+          {"v", PlistValue(PlistDictionary{{"Base", PlistValue::real(10.25)},
+                                           {"Amplitude", PlistValue::real(2)},
+                                           {"PeriodSeconds", PlistValue::real(60)}})}}),
+      nullptr);
+  ASSERT_TRUE(wave);
+  PlistValue integer = PlistValue::integer(0);
+  PlistValue real = PlistValue::real(0);
+  PlistValue unsignedInteger = PlistValue::unsignedInteger(0);
+  EXPECT_EQ(wave->propertyValueNow("v", &integer), PlistValue::integer(12));
+  EXPECT_EQ(wave->propertyValueNow("v", &real), PlistValue::real(12.25));
+  EXPECT_EQ(wave->propertyValueNow("v", &unsignedInteger), PlistValue::unsignedInteger(12));
+  EXPECT_EQ(wave->propertyValueNow("v", nullptr), PlistValue::integer(12));
+  EXPECT_EQ(wave->propertyValueNow("w", &integer), std::nullopt);
+}
+
+TEST(DriverBehaviourTableTest, EveryRowHasAKeyAndAFactory) {
+  for (const DriverBehaviourRow& row : driverBehaviourTable()) {
+    ASSERT_NE(row.key, nullptr);
+    EXPECT_NE(row.factory, nullptr) << row.key;
+    // Each row builds a behaviour from settings carrying only its key,
+    // or refuses them with a reason.
+    std::string error;
+    auto settings = SimulationSettings::parse(
+        PlistDictionary{{row.key, PlistValue(PlistDictionary{})}}, &error);
+    ASSERT_TRUE(settings) << row.key << ": " << error;
+    auto behaviour = row.factory(*settings, &error);
+    EXPECT_TRUE(behaviour != nullptr || !error.empty()) << row.key;
+  }
+}
+
+}  // namespace
+}  // namespace zor
