@@ -24,17 +24,22 @@ class Bundle {
   static Bundle& mainBundle();
   // Replaces the plug-in bundle for the whole process (tests); null restores it.
   static void setPluginBundle(std::shared_ptr<Bundle> bundle);
+  // The same for the main bundle.
+  static void setMainBundle(std::shared_ptr<Bundle> bundle);
 
   // The information dictionary ("CFBundleIdentifier", "CFBundleShortVersionString", ...).
   virtual const PlistDictionary& infoDictionary() const = 0;
   std::optional<std::string> bundleIdentifier() const;
 
   // The entry for `key` in `table` ("Localizable" when empty) of the current
-  // language; `fallback` when there is none, and the key when the fallback is empty.
+  // language, else of the development language ("en"); `fallback` when there
+  // is none, and the key when the fallback is empty.
   virtual std::string localizedString(const std::string& key, const std::string& fallback,
                                       const std::string& table = "") const = 0;
 
   // The bytes of resource `name`.`type` (e.g. "hddtemp", "db"), or nothing.
+  // Looked for in the folder itself, then in the current language's and the
+  // development language's ".lproj" folders.
   virtual std::optional<std::string> resourceContents(const std::string& name,
                                                       const std::string& type) const = 0;
   // The bytes of a file by its path relative to the bundle's folder

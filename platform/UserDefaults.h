@@ -1,0 +1,84 @@
+#pragma once
+// The user-defaults store. Persistent domains are dictionaries stored by
+// name, each as an XML property list NAME.plist in the preferences folder
+// (the widget host's --prefs folder, else $XDG_CONFIG_HOME/zorsensors or
+// ~/.config/zorsensors). The widget controller keeps its choices in the
+// domain named by the plug-in's bundle identifier.
+//
+// Several processes may share a domain: setPersistentDomain() records which
+// top-level keys this process changed or removed, and synchronize() merges
+// just those into the file as it is on disk, under an exclusive lock on
+// NAME.plist.lock, so nobody loses another writer's keys. A file that is not
+// a property-list dictionary reads as no domain; before it is replaced it is
+// moved aside to NAME.plist.corrupt-<UTC time>, with one log line.
+//
+// The standard domain holds the start-up defaults (a machine profile's
+// "UserDefaults") and is asked by presence ("DebugSMARTAccess"); values given
+// on the command line as "-Key value" take precedence over it.
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "platform/PropertyList.h"
+
+namespace zor {
+
+class UserDefaults {
+ public:
+  UserDefaults() = default;
+  UserDefaults(const UserDefaults&) = delete;
+  UserDefaults& operator=(const UserDefaults&) = delete;
+
+  // The process's store.
+  static UserDefaults& standard();
+
+  // Where the domains are stored; an empty path restores the default folder.
+  static void setPreferencesDirectory(const std::string& directory);
+  static std::string preferencesDirectory();
+
+  // Persistent domains. A name must be usable as a file name (not empty, no
+  // "/", not "." or ".."); other names have no domain and are not stored.
+  std::optional<PlistDictionary> persistentDomainForName(const std::string& name);
+  void setPersistentDomain(const PlistDictionary& domain, const std::string& name);
+  void removePersistentDomainForName(const std::string& name);
+  // Writes every changed domain; false when one of them could not be written
+  // (its changes stay pending for the next call).
+  bool synchronize();
+
+  // The standard domain: replaced as a whole by registerStandardDomain().
+  void registerStandardDomain(const PlistDictionary& defaults);
+  void setObject(const PlistValue& value, const std::string& key);
+  void removeObjectForKey(const std::string& key);
+  // Reads "-Key value" pairs after argv[0]; replaces the argument domain.
+  void setArgumentDomain(int argc, const char* const* argv);
+  bool hasKey(const std::string& key) const;
+  // Argument domain first, then the standard domain; null when neither has it.
+  const PlistValue* objectForKey(const std::string& key) const;
+
+  // A command-line value: integer, real, YES/NO/true/false, else the text.
+  static PlistValue parseArgumentValue(std::string_view text);
+  static bool isValidDomainName(std::string_view name);
+
+ private:
+  struct Domain {
+    PlistDictionary contents;  // as this process last read or set it
+    bool seen = false;         // contents hold a read or a set
+    std::set<std::string> changedKeys;
+    std::set<std::string> removedKeys;
+    bool removeAll = false;  // the whole domain was removed
+    bool pending() const { return removeAll || !changedKeys.empty() || !removedKeys.empty(); }
+  };
+  bool synchronizeDomain(const std::string& path, Domain& domain);
+  static std::string pathForName(const std::string& name);
+
+  mutable std::mutex mutex_;
+  std::map<std::string, Domain> domains_;  // by file path
+  PlistDictionary standardDomain_;
+  PlistDictionary argumentDomain_;
+};
+
+}  // namespace zor

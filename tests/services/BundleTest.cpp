@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <ostream>
+
+#include <fstream>
+
+#include "platform/Bundle.h"
+#include "platform/CurrentLocale.h"
+#include "platform/EmbeddedFiles.h"
+#include "platform/ResourceBundle.h"
+#include "platform/StringsTable.h"
+#include "platform/SystemLog.h"
+#include "services/TestSupport.h"
+
+namespace zor {
+namespace {
+
+using testing::localeVariables;
+using testing::ScopedEnvironment;
+using testing::ScopedTempDirectory;
+using Opt = std::optional<std::string>;
+
+struct LanguageCase {
+  const char* name;
+  Opt language, lcAll, lcMessages, lang;
+  std::string expected;
+};
+void PrintTo(const LanguageCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class LanguageChoiceTest : public ::testing::TestWithParam<LanguageCase> {};
+
+TEST_P(LanguageChoiceTest, PicksFirstAvailableInVariableOrder) {
+  const LanguageCase& c = GetParam();
+  ScopedEnvironment env(localeVariables(c.language, c.lcAll, c.lcMessages, c.lang));
+  EXPECT_EQ(preferredLocalization({"de", "en", "pt_BR"}), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environment, LanguageChoiceTest,
+    ::testing::Values(
+        LanguageCase{"NothingSet", {}, {}, {}, {}, "en"},
+        LanguageCase{"CLocale", {}, {}, {}, "C", "en"},
+        LanguageCase{"PosixWithCodeset", {}, {}, {}, "POSIX.UTF-8", "en"},
+        LanguageCase{"LangWithCodeset", {}, {}, {}, "de_DE.UTF-8", "de"},
+        LanguageCase{"LangWithModifier", {}, {}, {}, "de_AT@euro", "de"},
+        LanguageCase{"EmptyVariablesSkipped", "", "", "", "de_CH.UTF-8", "de"},
+        LanguageCase{"LcAllBeforeLang", {}, "de_DE.UTF-8", {}, "en_US.UTF-8", "de"},
+        LanguageCase{"LcMessagesBeforeLang", {}, {}, "en_GB.UTF-8", "de_DE.UTF-8", "en"},
+        LanguageCase{"LcAllBeforeLcMessages", {}, "en_US", "de_DE", {}, "en"},
+        LanguageCase{"LanguageFirst", "de", "en_US.UTF-8", {}, {}, "de"},
+        LanguageCase{"LanguageListSkipsUnavailable", "fr:it:de:en", {}, {}, "en_US", "de"},
+        LanguageCase{"UnavailableFallsThroughToLang", "fr", "it_IT", {}, "de_DE", "de"},
+        LanguageCase{"NothingAvailable", "fr", {}, {}, "ja_JP.UTF-8", "en"},
+        LanguageCase{"FullNameMatch", "pt_BR", {}, {}, {}, "pt_BR"},
+        LanguageCase{"RegionWithoutFolder", "pt_PT", {}, {}, {}, "en"},
+        LanguageCase{"UpperCaseLanguage", {}, {}, {}, "DE_de", "de"},
+        LanguageCase{"NotALocale", "../../etc", {}, {}, "de_DE", "de"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CurrentLocaleTest, IdentifierIsFirstCandidateReduced) {
+  {
+    ScopedEnvironment env(localeVariables({}, {}, {}, "de_DE.UTF-8@euro"));
+    EXPECT_EQ(CurrentLocale::identifier(), "de_DE");
+  }
+  {
+    ScopedEnvironment env(localeVariables("fr_CA:de", {}, {}, "de_DE.UTF-8"));
+    EXPECT_EQ(CurrentLocale::candidates(), (std::vector<std::string>{"fr_CA", "de", "de_DE"}));
+  }
+  {
+    ScopedEnvironment env(localeVariables({}, {}, {}, "C"));
+    EXPECT_EQ(CurrentLocale::identifier(), "en_US");
+  }
+}
+
+TEST(CurrentLocaleTest, DecimalSeparatorFollowsLocale) {
+  {
+    ScopedEnvironment env(localeVariables({}, {}, {}, "de_DE.UTF-8"));
+    EXPECT_EQ(localeDecimalSeparator(), ",");
+  }
+  {
+    ScopedEnvironment env(localeVariables({}, {}, {}, "C"));
+    EXPECT_EQ(localeDecimalSeparator(), ".");
+  }
+}
+
+TEST(ShippedResourcesTest, EveryStringTableParsesCleanly) {
+  size_t tables = 0;
+  for (const std::string& path : embedded::pathsUnder("resources/")) {
+    if (path.size() < 8 || path.substr(path.size() - 8) != ".strings") continue;
+    ++tables;
+    ScopedLogCapture log;
+    StringsTable::parse(*embedded::find(path), path);
+    EXPECT_TRUE(log.lines().empty()) << path << ": " << log.lines().front();
+  }
+  EXPECT_GE(tables, 4u);
+}
+
+TEST(ShippedResourcesTest, EnglishAndGermanHaveTheSameKeys) {
+  auto keys = [](const char* path) {
+    std::vector<std::string> list;
+    const StringsTable table = StringsTable::parse(*embedded::find(path), path);
+    for (const auto& [key, value] : table.entries()) {
+      list.push_back(key);
+    }
+    return list;
+  };
+  for (const char* table : {"Localizable", "SensorLocations"}) {
+    EXPECT_EQ(keys((std::string("resources/en.lproj/") + table + ".strings").c_str()),
+              keys((std::string("resources/de.lproj/") + table + ".strings").c_str()))
+        << table;
+  }
+}
+
+struct LookupCase {
+  const char* lang;
+  const char* key;
+  const char* expected;
+};
+void PrintTo(const LookupCase& c, std::ostream* os) {
+  *os << c.key;
+}
+
+class PluginStringsTest : public ::testing::TestWithParam<LookupCase> {};
+
+TEST_P(PluginStringsTest, LooksUpInTheCurrentLanguage) {
+  ScopedEnvironment env(localeVariables({}, {}, {}, GetParam().lang));
+  auto bundle = ResourceBundle::forEmbeddedResources();
+  EXPECT_EQ(bundle->localizedString(GetParam().key, GetParam().key), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, PluginStringsTest,
+    ::testing::Values(LookupCase{"C", "ELLIPSIS", "\xE2\x80\xA6"},
+                      LookupCase{"C", "No accessible sensors found", "No accessible sensors found"},
+                      LookupCase{"de_DE.UTF-8", "No accessible sensors found",
+                                 "Keine lesbaren Sensoren gefunden"},
+                      LookupCase{"C", "Version: %@", "Version: %@"},
+                      LookupCase{"de_DE.UTF-8", "Version: %@", "Version: %@"},
+                      LookupCase{"C", "C",
+                                 "\xC2\xB0"
+                                 "C"},
+                      LookupCase{"de_DE.UTF-8", "F",
+                                 "\xC2\xB0"
+                                 "F"},
+                      LookupCase{"C", "K", "K"}, LookupCase{"C", "MHz", "MHz"},
+                      LookupCase{"C", "https://zorsensors.org/quorvane/",
+                                 "https://zorsensors.org/quorvane/"},
+                      LookupCase{"de_DE.UTF-8", "https://zorsensors.org/quorvane/",
+                                 "https://zorsensors.org/quorvane/de/"},
+                      LookupCase{"de_DE.UTF-8", "no such key", "no such key"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST(ResourceBundleTest, PluginBundleInformation) {
+  auto bundle = ResourceBundle::forEmbeddedResources();
+  EXPECT_EQ(bundle->bundleIdentifier(),
+            std::optional<std::string>("org.zorsensors.widget.sensors"));
+  EXPECT_EQ(bundle->localizations(), (std::vector<std::string>{"de", "en"}));
+  EXPECT_NE(bundle->fileContents("Info.plist"), std::nullopt);
+}
+
+TEST(ResourceBundleTest, FallbackThenKeyWhenNothingMatches) {
+  auto bundle = ResourceBundle::forFiles({{"en.lproj/Localizable.strings", "\"a\" = \"A\";"}});
+  EXPECT_EQ(bundle->localizedString("missing", "fallback"), "fallback");
+  EXPECT_EQ(bundle->localizedString("missing", ""), "missing");
+  EXPECT_EQ(bundle->localizedString("a", "", "NoSuchTable"), "a");
+  EXPECT_EQ(bundle->localizedString("a", "", "Localizable"), "A");
+}
+
+TEST(ResourceBundleTest, MissingTranslationFallsBackToDevelopmentLanguage) {
+  ScopedEnvironment env(localeVariables({}, {}, {}, "de_DE.UTF-8"));
+  auto bundle = ResourceBundle::forFiles({
+      {"en.lproj/Localizable.strings", "\"a\" = \"English A\"; \"b\" = \"English B\";"},
+      {"de.lproj/Localizable.strings", "\"a\" = \"Deutsch A\";"},
+  });
+  EXPECT_EQ(bundle->localizedString("a", ""), "Deutsch A");
+  EXPECT_EQ(bundle->localizedString("b", ""), "English B");
+}
+
+TEST(ResourceBundleTest, TableIsParsedOncePerLanguage) {
+  ScopedTempDirectory dir;
+  ASSERT_EQ(mkdir(dir.file("en.lproj").c_str(), 0755), 0);
+  const std::string table = dir.file("en.lproj/Localizable.strings");
+  std::ofstream(table) << "\"k\" = \"first\";\nbroken line\n";
+  auto bundle = ResourceBundle::forDirectory(dir.path());
+  ScopedLogCapture log;
+  EXPECT_EQ(bundle->localizedString("k", ""), "first");
+  std::ofstream(table) << "\"k\" = \"second\";\n";
+  EXPECT_EQ(bundle->localizedString("k", ""), "first");
+  EXPECT_EQ(log.lines().size(), 1u);  // the broken line was reported once, not per lookup
+}
+
+TEST(ResourceBundleTest, ResourcesFromTheFolderThenTheLanguageFolders) {
+  ScopedEnvironment env(localeVariables({}, {}, {}, "de_DE.UTF-8"));
+  auto bundle = ResourceBundle::forFiles({
+      {"hddtemp.db", "top"},
+      {"de.lproj/Only.txt", "german"},
+      {"en.lproj/Only.txt", "english"},
+      {"en.lproj/Dev.txt", "development"},
+  });
+  EXPECT_EQ(bundle->resourceContents("hddtemp", "db"), std::optional<std::string>("top"));
+  EXPECT_EQ(bundle->resourceContents("Only", "txt"), std::optional<std::string>("german"));
+  EXPECT_EQ(bundle->resourceContents("Dev", "txt"), std::optional<std::string>("development"));
+  EXPECT_EQ(bundle->resourceContents("missing", "db"), std::nullopt);
+  EXPECT_EQ(bundle->resourceContents("../hddtemp", "db"), std::nullopt);
+  EXPECT_EQ(bundle->resourceContents("de.lproj/Only", "txt"), std::nullopt);
+}
+
+class PathRefusalTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(PathRefusalTest, RefusesPathsLeavingTheFolder) {
+  ScopedTempDirectory outer;
+  ASSERT_EQ(mkdir(outer.file("res").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(outer.file("res/Images").c_str(), 0755), 0);
+  std::ofstream(outer.file("secret")) << "secret";
+  std::ofstream(outer.file("res/Images/secret")) << "inside";
+  auto onDisk = ResourceBundle::forDirectory(outer.file("res"));
+  auto inMemory = ResourceBundle::forFiles({{"Images/secret", "inside"}});
+  EXPECT_EQ(onDisk->fileContents(GetParam()), std::nullopt);
+  EXPECT_EQ(inMemory->fileContents(GetParam()), std::nullopt);
+  EXPECT_EQ(Bundle::pluginBundle().fileContents(GetParam()), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, PathRefusalTest,
+                         ::testing::Values("../secret", "Images/../../secret", "Images/../secret",
+                                           "/etc/passwd", "", ".", "..", "Images/",
+                                           "Images//secret", "./Images/secret",
+                                           std::string("Images/secret\0x", 16)));
+
+TEST(ResourceBundleTest, SymbolicLinkOutOfTheFolderIsRefused) {
+  ScopedTempDirectory outer;
+  ASSERT_EQ(mkdir(outer.file("res").c_str(), 0755), 0);
+  std::ofstream(outer.file("secret")) << "secret";
+  std::ofstream(outer.file("res/plain")) << "plain";
+  ASSERT_EQ(symlink(outer.file("secret").c_str(), outer.file("res/link").c_str()), 0);
+  auto bundle = ResourceBundle::forDirectory(outer.file("res"));
+  EXPECT_EQ(bundle->fileContents("plain"), std::optional<std::string>("plain"));
+  EXPECT_EQ(bundle->fileContents("link"), std::nullopt);
+}
+
+TEST(ResourceBundleTest, EnvironmentDirectoryReplacesTheBuiltInFolder) {
+  ScopedTempDirectory dir;
+  ASSERT_EQ(mkdir(dir.file("en.lproj").c_str(), 0755), 0);
+  std::ofstream(dir.file("en.lproj/Localizable.strings")) << "\"ELLIPSIS\" = \"...\";";
+  std::ofstream(dir.file("Info.plist"))
+      << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key>"
+         "<string>test.bundle</string></dict></plist>";
+  {
+    ScopedEnvironment env("ZOR_RESOURCES_DIR", dir.path());
+    Bundle::setPluginBundle(nullptr);
+    EXPECT_EQ(Bundle::pluginBundle().bundleIdentifier(), std::optional<std::string>("test.bundle"));
+    EXPECT_EQ(Bundle::pluginBundle().localizedString("ELLIPSIS", ""), "...");
+  }
+  Bundle::setPluginBundle(nullptr);
+  EXPECT_EQ(Bundle::pluginBundle().bundleIdentifier(),
+            std::optional<std::string>("org.zorsensors.widget.sensors"));
+}
+
+TEST(ResourceBundleTest, UnreadableInformationFileGivesEmptyDictionary) {
+  ScopedLogCapture log;
+  auto bundle = ResourceBundle::forFiles({{"Info.plist", "not a plist"}});
+  EXPECT_TRUE(bundle->infoDictionary().empty());
+  EXPECT_EQ(bundle->bundleIdentifier(), std::nullopt);
+  EXPECT_EQ(log.lines().size(), 1u);
+}
+
+TEST(ResourceBundleTest, MainBundleNamesTheProgramAndAnswersKeys) {
+  Bundle& main = Bundle::mainBundle();
+  auto identifier = main.bundleIdentifier();
+  ASSERT_TRUE(identifier.has_value());
+  EXPECT_NE(identifier->find(program_invocation_short_name), std::string::npos);
+  EXPECT_EQ(main.localizedString("%d days ", ""), "%d days ");
+}
+
+}  // namespace
+}  // namespace zor

@@ -1,0 +1,363 @@
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <ostream>
+
+#include <fstream>
+
+#include "platform/Clock.h"
+#include "platform/PropertyListSerialization.h"
+#include "platform/SystemLog.h"
+#include "services/TestSupport.h"
+
+namespace zor {
+namespace {
+
+using testing::ScopedEnvironment;
+using testing::ScopedTempDirectory;
+
+const std::string kDomain = "org.zorsensors.widget.sensors";
+
+class UserDefaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(dir_.path().empty());
+    UserDefaults::setPreferencesDirectory(dir_.path());
+  }
+  void TearDown() override { UserDefaults::setPreferencesDirectory(""); }
+
+  std::string domainFile() const { return dir_.file(kDomain + ".plist"); }
+  std::optional<PlistDictionary> fileContents() const {
+    auto value = readPropertyListFile(domainFile());
+    if (!value || !value->isDictionary()) return std::nullopt;
+    return *value->asDictionary();
+  }
+
+  ScopedTempDirectory dir_;
+};
+
+TEST_F(UserDefaultsTest, DomainRoundTripsThroughTheFile) {
+  PlistDictionary perMachine{{"A:SensorIDForDisplayPosition1", "SMC:TC0D"}};
+  PlistDictionary domain{{"IndexOfTemperatureUnit", PlistValue::integer(2)},
+                         {"W8012345", perMachine},
+                         {"Ratio", PlistValue::real(0.5)},
+                         {"Flag", PlistValue::boolean(true)}};
+  {
+    UserDefaults writer;
+    EXPECT_EQ(writer.persistentDomainForName(kDomain), std::nullopt);
+    writer.setPersistentDomain(domain, kDomain);
+    // Visible at once, before it is on disk.
+    EXPECT_EQ(writer.persistentDomainForName(kDomain), domain);
+    EXPECT_EQ(fileContents(), std::nullopt);
+    EXPECT_TRUE(writer.synchronize());
+  }
+  EXPECT_EQ(fileContents(), domain);
+  UserDefaults reader;
+  EXPECT_EQ(reader.persistentDomainForName(kDomain), domain);
+}
+
+TEST_F(UserDefaultsTest, SynchronizeWithNothingPendingWritesNothing) {
+  UserDefaults defaults;
+  EXPECT_TRUE(defaults.synchronize());
+  EXPECT_EQ(access(domainFile().c_str(), F_OK), -1);
+}
+
+TEST_F(UserDefaultsTest, CreatesMissingPreferencesFolder) {
+  UserDefaults::setPreferencesDirectory(dir_.file("a/b/zorsensors"));
+  UserDefaults defaults;
+  defaults.setPersistentDomain({{"k", "v"}}, kDomain);
+  EXPECT_TRUE(defaults.synchronize());
+  EXPECT_EQ(access(dir_.file("a/b/zorsensors/" + kDomain + ".plist").c_str(), R_OK), 0);
+}
+
+class DomainNameTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DomainNameTest, InvalidNamesHaveNoDomainAndWriteNothing) {
+  ScopedTempDirectory dir;
+  UserDefaults::setPreferencesDirectory(dir.path());
+  ScopedLogCapture log;
+  UserDefaults defaults;
+  defaults.setPersistentDomain({{"k", "v"}}, GetParam());
+  EXPECT_TRUE(defaults.synchronize());
+  EXPECT_EQ(defaults.persistentDomainForName(GetParam()), std::nullopt);
+  EXPECT_EQ(log.lines().size(), 1u);
+  std::error_code ignored;
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path(), ignored));
+  UserDefaults::setPreferencesDirectory("");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, DomainNameTest,
+                         ::testing::Values("", ".", "..", "../escape", "a/b",
+                                           std::string("a\0b", 3)));
+
+TEST_F(UserDefaultsTest, WritersMergeTheirOwnKeysIntoTheFile) {
+  UserDefaults seed;
+  seed.setPersistentDomain({{"Shared", "old"}, {"Dropped", "x"}}, kDomain);
+  ASSERT_TRUE(seed.synchronize());
+
+  // Two writers that both read the domain before either wrote.
+  UserDefaults first;
+  UserDefaults second;
+  PlistDictionary firstView = *first.persistentDomainForName(kDomain);
+  PlistDictionary secondView = *second.persistentDomainForName(kDomain);
+
+  firstView["First"] = "1";
+  firstView["Shared"] = "from first";
+  first.setPersistentDomain(firstView, kDomain);
+  ASSERT_TRUE(first.synchronize());
+
+  secondView["Second"] = "2";
+  secondView.erase("Dropped");
+  second.setPersistentDomain(secondView, kDomain);
+  ASSERT_TRUE(second.synchronize());
+
+  // The second writer did not touch "Shared", so the first writer's value stands.
+  EXPECT_EQ(fileContents(),
+            (PlistDictionary{{"First", "1"}, {"Second", "2"}, {"Shared", "from first"}}));
+  // After synchronising, the writer sees what the other wrote.
+  EXPECT_EQ(second.persistentDomainForName(kDomain), fileContents());
+}
+
+TEST_F(UserDefaultsTest, ReaderSeesOtherWritersBetweenItsOwnWrites) {
+  UserDefaults mine;
+  UserDefaults other;
+  mine.setPersistentDomain({{"Mine", "1"}}, kDomain);
+  ASSERT_TRUE(mine.synchronize());
+  other.setPersistentDomain({{"Mine", "1"}, {"Other", "2"}}, kDomain);
+  ASSERT_TRUE(other.synchronize());
+  EXPECT_EQ(mine.persistentDomainForName(kDomain),
+            (PlistDictionary{{"Mine", "1"}, {"Other", "2"}}));
+}
+
+TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceKeepEveryKey) {
+  constexpr int kRounds = 40;
+  auto writeRounds = [](const std::string& prefix) {
+    UserDefaults defaults;
+    for (int i = 0; i < kRounds; ++i) {
+      PlistDictionary domain =
+          defaults.persistentDomainForName(kDomain).value_or(PlistDictionary{});
+      domain[prefix + std::to_string(i)] = PlistValue::integer(i);
+      defaults.setPersistentDomain(domain, kDomain);
+      if (!defaults.synchronize()) return false;
+    }
+    return true;
+  };
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(ready[0]);
+    char go = 0;
+    (void)write(ready[1], &go, 1);
+    _exit(writeRounds("child") ? 0 : 1);
+  }
+  close(ready[1]);
+  char go = 0;
+  ASSERT_EQ(read(ready[0], &go, 1), 1);
+  close(ready[0]);
+  EXPECT_TRUE(writeRounds("parent"));
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  auto contents = fileContents();
+  ASSERT_TRUE(contents.has_value());
+  EXPECT_EQ(contents->size(), 2u * kRounds);
+  for (int i = 0; i < kRounds; ++i) {
+    EXPECT_EQ((*contents)["parent" + std::to_string(i)], PlistValue::integer(i));
+    EXPECT_EQ((*contents)["child" + std::to_string(i)], PlistValue::integer(i));
+  }
+}
+
+struct CorruptCase {
+  const char* name;
+  std::string bytes;
+};
+void PrintTo(const CorruptCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CorruptDomainTest : public UserDefaultsTest,
+                          public ::testing::WithParamInterface<CorruptCase> {};
+
+TEST_P(CorruptDomainTest, IsReadAsAbsentAndMovedAsideBeforeReplacing) {
+  std::ofstream(domainFile(), std::ios::binary) << GetParam().bytes;
+  ScopedManualClock clock(1700000000.0);  // 2023-11-14 22:13:20 UTC
+  ScopedLogCapture log;
+  UserDefaults defaults;
+  EXPECT_EQ(defaults.persistentDomainForName(kDomain), std::nullopt);
+  EXPECT_TRUE(log.lines().empty());  // reading alone moves nothing
+
+  defaults.setPersistentDomain({{"IndexOfTemperatureUnit", PlistValue::integer(1)}}, kDomain);
+  ASSERT_TRUE(defaults.synchronize());
+
+  const std::string aside = domainFile() + ".corrupt-20231114T221320Z";
+  auto saved = readWholeFile(aside);
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_EQ(*saved, GetParam().bytes);
+  ASSERT_EQ(log.lines().size(), 1u);
+  EXPECT_NE(log.lines()[0].find(aside), std::string::npos);
+  EXPECT_EQ(fileContents(), (PlistDictionary{{"IndexOfTemperatureUnit", PlistValue::integer(1)}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CorruptDomainTest,
+    ::testing::Values(CorruptCase{"Garbage", "\x01\x02 not a plist"}, CorruptCase{"Empty", ""},
+                      CorruptCase{"TruncatedXml", "<?xml version=\"1.0\"?><plist><dict><key>a"},
+                      CorruptCase{"ArrayRoot",
+                                  "<?xml version=\"1.0\"?><plist version=\"1.0\"><array>"
+                                  "<string>x</string></array></plist>"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UserDefaultsTest, SecondCorruptionInTheSameSecondKeepsTheFirst) {
+  ScopedManualClock clock(1700000000.0);
+  ScopedLogCapture log;
+  UserDefaults defaults;
+  for (const char* bytes : {"first damage", "second damage"}) {
+    std::ofstream(domainFile(), std::ios::binary) << bytes;
+    defaults.setPersistentDomain({{"k", bytes}}, kDomain);
+    ASSERT_TRUE(defaults.synchronize());
+  }
+  const std::string base = domainFile() + ".corrupt-20231114T221320Z";
+  EXPECT_EQ(readWholeFile(base), std::optional<std::string>("first damage"));
+  EXPECT_EQ(readWholeFile(base + "-1"), std::optional<std::string>("second damage"));
+}
+
+TEST_F(UserDefaultsTest, UnreadableFileFailsAndKeepsChangesPending) {
+  // A folder in the file's place cannot be read, and must not be clobbered.
+  ASSERT_EQ(mkdir(domainFile().c_str(), 0755), 0);
+  ScopedLogCapture log;
+  UserDefaults defaults;
+  defaults.setPersistentDomain({{"k", "v"}}, kDomain);
+  EXPECT_FALSE(defaults.synchronize());
+  EXPECT_EQ(log.lines().size(), 1u);
+  EXPECT_EQ(defaults.persistentDomainForName(kDomain), (PlistDictionary{{"k", "v"}}));
+
+  ASSERT_EQ(rmdir(domainFile().c_str()), 0);
+  EXPECT_TRUE(defaults.synchronize());
+  EXPECT_EQ(fileContents(), (PlistDictionary{{"k", "v"}}));
+}
+
+TEST_F(UserDefaultsTest, RemovingTheDomainDeletesTheFile) {
+  UserDefaults defaults;
+  defaults.setPersistentDomain({{"k", "v"}}, kDomain);
+  ASSERT_TRUE(defaults.synchronize());
+  defaults.removePersistentDomainForName(kDomain);
+  EXPECT_EQ(defaults.persistentDomainForName(kDomain), std::nullopt);
+  ASSERT_TRUE(defaults.synchronize());
+  EXPECT_EQ(access(domainFile().c_str(), F_OK), -1);
+
+  // Removed, then set again: only the new contents are stored.
+  defaults.setPersistentDomain({{"a", "1"}}, kDomain);
+  ASSERT_TRUE(defaults.synchronize());
+  defaults.removePersistentDomainForName(kDomain);
+  defaults.setPersistentDomain({{"b", "2"}}, kDomain);
+  ASSERT_TRUE(defaults.synchronize());
+  EXPECT_EQ(fileContents(), (PlistDictionary{{"b", "2"}}));
+}
+
+struct PrefsDirCase {
+  const char* name;
+  std::optional<std::string> xdg;
+  std::optional<std::string> home;
+  std::string expected;
+};
+void PrintTo(const PrefsDirCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class PreferencesDirectoryTest : public ::testing::TestWithParam<PrefsDirCase> {};
+
+TEST_P(PreferencesDirectoryTest, DefaultFollowsEnvironment) {
+  ScopedEnvironment env({{"XDG_CONFIG_HOME", GetParam().xdg}, {"HOME", GetParam().home}});
+  UserDefaults::setPreferencesDirectory("");
+  EXPECT_EQ(UserDefaults::preferencesDirectory(), GetParam().expected);
+  UserDefaults::setPreferencesDirectory("/srv/prefs/");
+  EXPECT_EQ(UserDefaults::preferencesDirectory(), "/srv/prefs");
+  UserDefaults::setPreferencesDirectory("");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environment, PreferencesDirectoryTest,
+    ::testing::Values(PrefsDirCase{"Xdg", "/cfg", "/home/u", "/cfg/zorsensors"},
+                      PrefsDirCase{"RelativeXdgIgnored", "cfg", "/home/u",
+                                   "/home/u/.config/zorsensors"},
+                      PrefsDirCase{"Home", std::nullopt, "/home/u", "/home/u/.config/zorsensors"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ArgumentValueCase {
+  const char* name;
+  std::string text;
+  PlistValue expected;
+};
+void PrintTo(const ArgumentValueCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ArgumentValueTest : public ::testing::TestWithParam<ArgumentValueCase> {};
+
+TEST_P(ArgumentValueTest, ParsesScalar) {
+  EXPECT_EQ(UserDefaults::parseArgumentValue(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ArgumentValueTest,
+    ::testing::Values(ArgumentValueCase{"Integer", "42", PlistValue::integer(42)},
+                      ArgumentValueCase{"NegativeInteger", "-7", PlistValue::integer(-7)},
+                      ArgumentValueCase{"Real", "3.5", PlistValue::real(3.5)},
+                      ArgumentValueCase{"Exponent", "1e3", PlistValue::real(1000.0)},
+                      ArgumentValueCase{"HugeInteger", "99999999999999999999",
+                                        PlistValue::real(1e20)},
+                      ArgumentValueCase{"Yes", "YES", PlistValue::boolean(true)},
+                      ArgumentValueCase{"No", "NO", PlistValue::boolean(false)},
+                      ArgumentValueCase{"True", "true", PlistValue::boolean(true)},
+                      ArgumentValueCase{"False", "False", PlistValue::boolean(false)},
+                      ArgumentValueCase{"Word", "hello", PlistValue("hello")},
+                      ArgumentValueCase{"DigitsThenLetters", "12abc", PlistValue("12abc")},
+                      ArgumentValueCase{"NotANumber", "nan", PlistValue("nan")},
+                      ArgumentValueCase{"Infinity", "inf", PlistValue("inf")},
+                      ArgumentValueCase{"Hex", "0x10", PlistValue("0x10")},
+                      ArgumentValueCase{"SignsOnly", "+-", PlistValue("+-")},
+                      ArgumentValueCase{"Empty", "", PlistValue("")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UserDefaultsStandardDomainTest, ArgumentsTakePrecedenceOverStandardDomain) {
+  UserDefaults defaults;
+  defaults.registerStandardDomain({{"DebugSMARTAccess", PlistValue::boolean(false)},
+                                   {"TraceSMARTTemperatures", PlistValue::integer(1)}});
+  EXPECT_TRUE(defaults.hasKey("DebugSMARTAccess"));
+  EXPECT_FALSE(defaults.hasKey("EnableCoreTempReadingsForXeon10670"));
+
+  const char* argv[] = {
+      "zor-widget-host", "--stdio",   "-DebugSMARTAccess", "YES", "--port", "8080",
+      "-Name",           "two words", "-Dangling"};
+  defaults.setArgumentDomain(9, argv);
+  ASSERT_NE(defaults.objectForKey("DebugSMARTAccess"), nullptr);
+  EXPECT_EQ(*defaults.objectForKey("DebugSMARTAccess"), PlistValue::boolean(true));
+  EXPECT_EQ(*defaults.objectForKey("TraceSMARTTemperatures"), PlistValue::integer(1));
+  EXPECT_EQ(*defaults.objectForKey("Name"), PlistValue("two words"));
+  EXPECT_FALSE(defaults.hasKey("Dangling"));
+  EXPECT_FALSE(defaults.hasKey("-stdio"));
+  EXPECT_FALSE(defaults.hasKey("-port"));
+  EXPECT_FALSE(defaults.hasKey("8080"));
+
+  // Registering again replaces the standard domain; arguments still win.
+  defaults.registerStandardDomain({{"EnableCoreTempReadingsForXeon10670", "1"}});
+  EXPECT_FALSE(defaults.hasKey("TraceSMARTTemperatures"));
+  EXPECT_TRUE(defaults.hasKey("EnableCoreTempReadingsForXeon10670"));
+  EXPECT_TRUE(defaults.hasKey("DebugSMARTAccess"));
+
+  defaults.setObject(PlistValue::integer(3), "Extra");
+  EXPECT_TRUE(defaults.hasKey("Extra"));
+  defaults.removeObjectForKey("Extra");
+  EXPECT_FALSE(defaults.hasKey("Extra"));
+}
+
+}  // namespace
+}  // namespace zor
