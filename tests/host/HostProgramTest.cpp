@@ -17,7 +17,7 @@ namespace {
 
 #ifdef ZOR_WIDGET_HOST_PROGRAM
 
-struct Run {
+struct ProgramRun {
   int exitCode = -1;
   std::string output;
   std::string errors;
@@ -36,12 +36,12 @@ class HostProgramTest : public ::testing::Test {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  Run run(const std::string& arguments, const std::string& input) {
+  ProgramRun run(const std::string& arguments, const std::string& input) {
     std::ofstream(dir_ / "in") << input;
     std::string command = std::string("'") + ZOR_WIDGET_HOST_PROGRAM + "' " + arguments + " < '" +
                           (dir_ / "in").string() + "' > '" + (dir_ / "out").string() + "' 2> '" +
                           (dir_ / "err").string() + "'";
-    Run result;
+    ProgramRun result;
     int status = std::system(command.c_str());
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::stringstream out, err;
@@ -57,15 +57,16 @@ class HostProgramTest : public ::testing::Test {
 
 TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
   std::string prefs = (dir_ / "prefs").string();
-  Run r = run("--stdio --prefs '" + prefs + "'",
-              "{\"id\": 1, \"instance\": \"A\", \"call\": \"numberOfAvailableSensors\", "
-              "\"args\": []}\n"
-              "{\"id\": 2, \"instance\": \"A\", \"call\": \"setWidgetIdentifier\", "
-              "\"args\": [\"A\"]}\n"
-              "{\"id\": 3, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
-              "\"args\": [0]}\n"
-              "{\"id\": 4, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
-              "\"args\": [\"0\"]}\n");
+  ProgramRun r =
+      run("--stdio --prefs '" + prefs + "'",
+          "{\"id\": 1, \"instance\": \"A\", \"call\": \"numberOfAvailableSensors\", "
+          "\"args\": []}\n"
+          "{\"id\": 2, \"instance\": \"A\", \"call\": \"setWidgetIdentifier\", "
+          "\"args\": [\"A\"]}\n"
+          "{\"id\": 3, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
+          "\"args\": [0]}\n"
+          "{\"id\": 4, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
+          "\"args\": [\"0\"]}\n");
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_NE(r.errors.find("SIMULATED"), std::string::npos) << r.errors;
   std::vector<nlohmann::json> answers;
@@ -84,14 +85,14 @@ TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
 
 TEST_F(HostProgramTest, RefusesAMachineProfileItCannotRead) {
   std::string missing = (dir_ / "no-such-machine.plist").string();
-  Run r = run("--stdio --machine '" + missing + "'", "");
+  ProgramRun r = run("--stdio --machine '" + missing + "'", "");
   EXPECT_NE(r.exitCode, 0);
   EXPECT_NE(r.errors.find("no-such-machine.plist"), std::string::npos) << r.errors;
   EXPECT_EQ(r.output, "");
 }
 
 TEST_F(HostProgramTest, RefusesABadCommandLineWithUsage) {
-  Run r = run("--port 70000", "");
+  ProgramRun r = run("--port 70000", "");
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.errors.find("usage: zor-widget-host"), std::string::npos) << r.errors;
 }

@@ -151,8 +151,8 @@ TEST_F(HttpBridgeServerTest, ForeignOriginsCannotCallTheBridge) {
 
 TEST_F(HttpBridgeServerTest, NonLoopbackHostNamesAreRefused) {
   const std::string port = std::to_string(client_.server()->port());
-  for (const std::string host : {"attacker.example:" + port, "127.0.0.1.nip.example:" + port,
-                                 "127.0.0.1:" + std::to_string(client_.server()->port() + 1)}) {
+  for (const std::string& host : {"attacker.example:" + port, "127.0.0.1.nip.example:" + port,
+                                  "127.0.0.1:" + std::to_string(client_.server()->port() + 1)}) {
     SCOPED_TRACE(host);
     httplib::Headers headers{{"Host", host}};
     auto page = client_.http()->Get("/", headers);
