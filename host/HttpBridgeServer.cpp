@@ -27,6 +27,13 @@ HttpBridgeServer::~HttpBridgeServer() {
 }
 
 void HttpBridgeServer::configure(httplib::Server& server) {
+  // The library's default also sets SO_REUSEPORT, which lets a second
+  // process bind our port and take a share of our connections; a busy port
+  // must fail instead.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
   server.set_payload_max_length(kMaxRequestBytes);
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);

@@ -170,6 +170,7 @@
         history && history.lowest ? text('Lowest') + ' ' + history.lowest.text : '';
     range.querySelector('.maximum').textContent =
         history && history.highest ? text('Highest') + ' ' + history.highest.text : '';
+    position.element.dataset.points = String(values.length);
     if (values.length < 2) return;
     let low = Math.min(...values);
     let high = Math.max(...values);
@@ -284,6 +285,7 @@
   }
 
   async function showFront() {
+    document.body.dataset.state = 'updating';
     $('card').classList.remove('flipped');
     $('front').setAttribute('aria-hidden', 'false');
     $('back').setAttribute('aria-hidden', 'true');
@@ -298,6 +300,7 @@
       await loadTexts();
       await setUp((name, args) => controller[name](...args));
       sensorCount = await controller.numberOfAvailableSensors();
+      for (const position of positions) position.element.hidden = sensorCount === 0;
       await refreshLabels();
     } catch (e) {
       showStatus(text('The sensor host does not answer'));

@@ -131,8 +131,10 @@ async function main() {
           /^Images\/T(Unkn|Temp|Elec|Fan|Light|Load|Info|Freq)\.png$/.test(p.icon) && p.iconLoaded,
           p.icon);
     }
-    await page.waitForFunction(() => document.querySelector('#position0 .range .maximum')
-        .textContent !== '', null, {timeout: TIMEOUT});
+    // Let the history graph draw a line before the picture is taken.
+    await page.waitForFunction(() => Number(document.getElementById('position0').dataset.points) >= 2 &&
+        document.querySelector('#position0 .range .maximum').textContent !== '', null,
+    {timeout: TIMEOUT});
     await page.screenshot({path: path.join(outputDir, 'widget-front.png')});
 
     const before = await choices(page);

@@ -72,12 +72,14 @@ TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
   std::vector<nlohmann::json> answers;
   std::istringstream lines(r.output);
   for (std::string line; std::getline(lines, line);) answers.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(answers.size(), 4u) << r.output;
-  EXPECT_GT(answers[0]["result"].get<int>(), 0);
+  ASSERT_EQ(answers.size(), 5u) << r.output;
+  EXPECT_TRUE(answers[0]["result"].is_number_integer());
+  EXPECT_EQ(answers[0].value("newInstance", false), true);
   EXPECT_TRUE(answers[1]["result"].is_null());
-  EXPECT_NE(answers[2]["result"].get<std::string>(), "");
+  EXPECT_TRUE(answers[2]["result"].is_string());
   EXPECT_TRUE(answers[3].contains("error"));
-  // The choices went to the --prefs folder.
+  EXPECT_TRUE(answers[4]["result"].is_null());
+  // The unit went to the --prefs folder.
   std::error_code error;
   EXPECT_FALSE(std::filesystem::is_empty(prefs, error) || error)
       << "nothing stored under " << prefs;

@@ -1,7 +1,9 @@
 #pragma once
 // Shared ground for the host tests: the demo machine installed, preferences
-// in a fresh folder, the plug-in loaded, time frozen; and the three ways a
-// request reaches the dispatcher (directly, as a stdio line, POSTed over HTTP).
+// in a fresh folder, the plug-in loaded, a sensor family of the tests' own
+// (so the host is tested apart from the hardware families), time frozen; and
+// the three ways a request reaches the dispatcher (directly, as a stdio line,
+// POSTed over HTTP).
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -21,11 +23,53 @@
 #include "platform/UserDefaults.h"
 #include "platform/simulated/ScopedSimulatedMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
+#include "sensors/ScopedSensorClassRegistry.h"
+#include "sensors/ZORSensor.h"
 #include "widget/PluginLoader.h"
 
 namespace zor::host::testing {
 
-// A demo machine, an empty preferences folder and a frozen clock for one test.
+// A sensor whose reading moves with the clock: whole degrees (or millivolts)
+// from a base value, one step per ten seconds.
+class HostTestSensor final : public ZORSensor {
+ public:
+  HostTestSensor(const std::string& location, std::int32_t quantityType, std::int32_t base,
+                 std::string unit)
+      : base_(base), unit_(std::move(unit)) {
+    setUniqueIdentifier("HostTest:" + location);
+    setLocationIdentifier(location);
+    setSensorName(location);
+    setQuantityType(quantityType);
+    setPrecision(0.5, 1.0);
+  }
+  const ZORSensorClass& sensorClass() const override { return family(); }
+  std::int32_t rawValue() override {
+    return base_ +
+           static_cast<std::int32_t>(static_cast<std::int64_t>(Clock::current().now() / 10) % 5);
+  }
+  std::string unit() const override { return unit_; }
+
+  static const ZORSensorClass& family() {
+    static const ZORSensorClass family{
+        "HostTestSensor", [] {
+          return std::vector<std::shared_ptr<ZORSensor>>{
+              std::make_shared<HostTestSensor>("CPU Core 1", 1, 52, "C"),
+              std::make_shared<HostTestSensor>("CPU Core 2", 1, 55, "C"),
+              std::make_shared<HostTestSensor>("Ambient", 1, 24, "C"),
+              std::make_shared<HostTestSensor>("Battery", 2, 12, "V"),
+              std::make_shared<HostTestSensor>("Processor clock", 13, 2400, "MHz"),
+          };
+        }};
+    return family;
+  }
+
+ private:
+  std::int32_t base_;
+  std::string unit_;
+};
+
+// A demo machine, an empty preferences folder, the tests' sensors and a
+// frozen clock for one test.
 class HostEnvironment {
  public:
   HostEnvironment() {
@@ -38,8 +82,11 @@ class HostEnvironment {
     EXPECT_TRUE(machine) << error;
     if (machine) machine_ = std::make_unique<ScopedSimulatedMachine>(machine);
     loadPlugin();
+    families_ = std::make_unique<ScopedSensorClassRegistry>();
+    ZORSensor::registerSensorClass(HostTestSensor::family());
   }
   ~HostEnvironment() {
+    families_.reset();
     machine_.reset();
     UserDefaults::setPreferencesDirectory("");
     std::error_code ignored;
@@ -55,6 +102,7 @@ class HostEnvironment {
   ScopedManualClock clock_;
   std::string preferences_;
   std::unique_ptr<ScopedSimulatedMachine> machine_;
+  std::unique_ptr<ScopedSensorClassRegistry> families_;
 };
 
 enum class Transport { Direct, Stdio, Http };

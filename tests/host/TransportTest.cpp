@@ -85,6 +85,15 @@ TEST_F(HttpBridgeServerTest, ListensOnLoopbackOnly) {
   EXPECT_EQ(response->status, 200);
 }
 
+TEST_F(HttpBridgeServerTest, APortInUseIsNotShared) {
+  // Two hosts on one port would split the widget's requests between them.
+  BridgeDispatcher other;
+  HttpBridgeServer second(other);
+  std::string error;
+  EXPECT_FALSE(second.start(client_.server()->port(), &error));
+  EXPECT_NE(error.find(std::to_string(client_.server()->port())), std::string::npos) << error;
+}
+
 TEST_F(HttpBridgeServerTest, ServesTheWidgetsFilesFromTheBundle) {
   auto page = client_.http()->Get("/");
   ASSERT_TRUE(page);
