@@ -34,6 +34,9 @@ void HttpBridgeServer::configure(httplib::Server& server) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
   });
+  // Answers are small and written in pieces; without this each waits for the
+  // client's delayed acknowledgement.
+  server.set_tcp_nodelay(true);
   server.set_payload_max_length(kMaxRequestBytes);
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);
