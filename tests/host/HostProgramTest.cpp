@@ -66,7 +66,9 @@ TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
           "{\"id\": 3, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
           "\"args\": [0]}\n"
           "{\"id\": 4, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
-          "\"args\": [\"0\"]}\n");
+          "\"args\": [\"0\"]}\n"
+          "{\"id\": 5, \"instance\": \"A\", \"call\": \"setTemperatureUnitIndex\", "
+          "\"args\": [1]}\n");
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_NE(r.errors.find("SIMULATED"), std::string::npos) << r.errors;
   std::vector<nlohmann::json> answers;
