@@ -4,8 +4,11 @@
 function(zor_embed_files out_var out_dir)
   file(GLOB_RECURSE embedded CONFIGURE_DEPENDS
        RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
-       ${CMAKE_CURRENT_SOURCE_DIR}/resources/*
+       ${CMAKE_CURRENT_SOURCE_DIR}/resources/*)
+  # Composed profiles only; the fragments under machines/src/ are their sources.
+  file(GLOB profiles CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/machines/*.plist)
+  list(APPEND embedded ${profiles})
   set(abs_files)
   foreach(f ${embedded})
     list(APPEND abs_files ${CMAKE_CURRENT_SOURCE_DIR}/${f})

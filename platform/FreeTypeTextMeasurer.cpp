@@ -22,6 +22,7 @@ FreeTypeTextMeasurer::~FreeTypeTextMeasurer() {
     if (face != nullptr) FT_Done_Face(static_cast<FT_Face>(face));
   }
   if (library_ != nullptr) FT_Done_FreeType(static_cast<FT_Library>(library_));
+  if (fontConfig_ != nullptr) FcConfigDestroy(static_cast<FcConfig*>(fontConfig_));
 }
 
 void FreeTypeTextMeasurer::reportOnce(const std::string& fontName, const char* problem) {
@@ -37,7 +38,10 @@ std::optional<std::pair<std::string, int>> FreeTypeTextMeasurer::resolveFont(
   if (it != resolved_.end()) return it->second;
 
   std::optional<std::pair<std::string, int>> result;
-  FcConfig* config = FcConfigGetCurrent();  // loads the configuration on first use
+  // An own configuration, loaded on first use and destroyed with the measurer:
+  // fontconfig's shared default one is never given back.
+  if (fontConfig_ == nullptr) fontConfig_ = FcInitLoadConfigAndFonts();
+  auto* config = static_cast<FcConfig*>(fontConfig_);
   FcPattern* pattern = FcPatternCreate();
   if (config != nullptr && pattern != nullptr) {
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(familyName.c_str()));

@@ -36,6 +36,7 @@ class FreeTypeTextMeasurer final : public TextMeasurer {
   using FaceKey = std::tuple<std::string, int, float>;
   // Opaque FreeType handles, kept out of the header.
   void* library_ = nullptr;
+  void* fontConfig_ = nullptr;
   std::mutex mutex_;
   std::map<std::string, std::optional<std::pair<std::string, int>>> resolved_;
   std::map<FaceKey, void*> faces_;

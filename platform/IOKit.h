@@ -62,6 +62,7 @@ kern_return_t IORegistryEntrySetCFProperty(io_registry_entry_t entry, const std:
 // Opens a user client of `type` on the service; 0 and a connection on success.
 kern_return_t IOServiceOpen(io_service_t service, task_port_t owningTask, std::uint32_t type,
                             io_connect_t* connection);
+// Closes the connection and gives back its reference (no IOObjectRelease).
 kern_return_t IOServiceClose(io_connect_t connection);
 // One structure call: `inputSize` bytes in, at most `*outputSize` bytes out;
 // `*outputSize` becomes the size the driver wrote.

@@ -193,8 +193,16 @@ bool SequentialArchiver::decodeString(std::optional<std::string>& value) {
 }
 
 bool SequentialArchiver::decodeObject(Archivable& object) {
+  bool isNone = false;
+  if (!decodeObject(object, isNone)) return false;
+  return isNone ? fail() : true;
+}
+
+bool SequentialArchiver::decodeObject(Archivable& object, bool& isNone) {
   std::uint8_t kind = 0;
   if (!takeCode(kObjectCode) || !takeLittleEndian(kind)) return false;
+  isNone = kind == kNone;
+  if (isNone) return true;
   std::string name;
   if (kind != kArchivable || !takeString(name)) return fail();
   if (name != object.archiveClassName()) return fail();

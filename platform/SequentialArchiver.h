@@ -66,6 +66,8 @@ class SequentialArchiver {
   // Reads an archivable object into `object`, which must carry the class
   // name written; false for the none object, another class or a failure.
   bool decodeObject(Archivable& object);
+  // The same, but the none object is accepted: true with `isNone` set.
+  bool decodeObject(Archivable& object, bool& isNone);
 
  private:
   void putCode(char code);

@@ -1,16 +1,14 @@
 #include "widget/PluginController.h"
 
-#include <unicode/dcfmtsym.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-#include <unicode/utf16.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
-#include <map>
+#include <climits>
+#include <vector>
 
 #include "platform/Bundle.h"
+#include "platform/CurrentLocale.h"
 #include "platform/StringFormat.h"
 #include "platform/SystemLog.h"
 #include "sensors/ZORSensor.h"
@@ -60,39 +58,6 @@ std::string fillObjectFormat(const std::string& format,
   return out;
 }
 
-// The language whose number conventions readings follow: the first of
-// LANGUAGE, LC_ALL, LC_MESSAGES and LANG that names one, as the bundle picks
-// its string tables; English when none does.
-std::string numberLanguage() {
-  for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr) continue;
-    std::string name(value);
-    name = name.substr(0, name.find(':'));
-    name = name.substr(0, name.find_first_of(".@"));
-    if (name.empty() || name == "C" || name == "POSIX") continue;
-    return name;
-  }
-  return "en";
-}
-
-std::string decimalSeparator() {
-  static std::map<std::string, std::string> cache;
-  std::string language = numberLanguage();
-  auto found = cache.find(language);
-  if (found != cache.end()) return found->second;
-  std::string separator = ".";
-  UErrorCode status = U_ZERO_ERROR;
-  icu::DecimalFormatSymbols symbols(icu::Locale(language.c_str()), status);
-  if (U_SUCCESS(status)) {
-    std::string text;
-    symbols.getSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol).toUTF8String(text);
-    if (!text.empty()) separator = text;
-  }
-  cache.emplace(language, separator);
-  return separator;
-}
-
 // printf's "%7.<decimals>f" (decimals < 0: "%g"), independent of the C
 // library's locale, with the current language's decimal separator.
 std::string formatNumber(double value, int decimals) {
@@ -104,7 +69,7 @@ std::string formatNumber(double value, int decimals) {
   std::string digits(buffer, result.ec == std::errc() ? result.ptr : buffer);
   if (decimals >= 0 && digits.size() < 7) digits.insert(0, 7 - digits.size(), ' ');
   std::size_t point = digits.find('.');
-  if (point != std::string::npos) digits.replace(point, 1, decimalSeparator());
+  if (point != std::string::npos) digits.replace(point, 1, localeDecimalSeparator());
   return digits;
 }
 
@@ -133,12 +98,6 @@ const char* iconForQuantityType(std::uint32_t quantityType) {
       "Images/TNull.png",  "Images/TFreq.png"};
   if (quantityType >= std::size(kIcons)) return "Images/TNull.png";
   return kIcons[quantityType];
-}
-
-std::string toUtf8(const icu::UnicodeString& text) {
-  std::string out;
-  text.toUTF8String(out);
-  return out;
 }
 
 }  // namespace
@@ -213,7 +172,7 @@ std::int32_t PluginController::numberOfAvailableSensors() {
 
 std::uint32_t PluginController::sensorIndexForSensorID(std::string_view sensorID) const {
   if (sensorID.empty()) return 0xFFFFFFFFu;
-  auto found = sensorIndicesByID_.find(std::string(sensorID));
+  auto found = sensorIndicesByID_.find(sensorID);
   return found == sensorIndicesByID_.end() ? 0xFFFFFFFFu : found->second;
 }
 
@@ -338,23 +297,34 @@ std::optional<std::string> PluginController::prunedSensorNameForName(const std::
   float width = measurer.widthOfText(name, labelFont_);
   if (!(width > maxLabelWidth_) || name.empty()) return name;
 
-  const icu::UnicodeString units = icu::UnicodeString::fromUTF8(name);
-  const icu::UnicodeString tail = icu::UnicodeString::fromUTF8(ellipsis());
-  std::optional<std::string> result;
-  std::int32_t k = units.length() - 1;
-  while (width > maxLabelWidth_ && k > 0) {
-    // A cut between the two halves of a surrogate pair is no candidate: skip it.
-    if (U16_IS_LEAD(units.charAt(k - 1))) {
-      --k;
-      continue;
-    }
-    icu::UnicodeString candidate(units, 0, k);
-    candidate += tail;
-    result = toUtf8(candidate);
-    width = measurer.widthOfText(*result, labelFont_);
-    --k;
+  // Names shorten one UTF-16 code unit at a time. Candidates are cut from the
+  // UTF-8 text directly: prefixEnd[k] is the byte length of the first k code
+  // units, or npos where k would split a surrogate pair (no candidate there).
+  // A malformed UTF-8 sequence counts as the one unit it decodes to (U+FFFD).
+  std::vector<std::size_t> prefixEnd;
+  prefixEnd.reserve(name.size() + 1);
+  prefixEnd.push_back(0);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(name.size(), INT32_MAX));
+  for (std::int32_t offset = 0; offset < length;) {
+    UChar32 c;
+    U8_NEXT(bytes, offset, length, c);
+    if (c > 0xFFFF) prefixEnd.push_back(std::string::npos);
+    prefixEnd.push_back(static_cast<std::size_t>(offset));
   }
-  return result;
+
+  const std::string& tail = ellipsis();
+  std::string candidate;
+  bool measuredAny = false;
+  for (std::size_t k = prefixEnd.size() - 2; width > maxLabelWidth_ && k > 0; --k) {
+    if (prefixEnd[k] == std::string::npos) continue;
+    candidate.assign(name, 0, prefixEnd[k]);
+    candidate += tail;
+    width = measurer.widthOfText(candidate, labelFont_);
+    measuredAny = true;
+  }
+  if (!measuredAny) return std::nullopt;
+  return candidate;
 }
 
 std::string PluginController::localizedSensorUnitAtIndex(std::int32_t sensorIndex) {

@@ -158,6 +158,21 @@ TEST(SimulatedMachineTest, UnreadableProfilesAreRefusedWithOneLine) {
   }
 }
 
+TEST(SimulatedMachineTest, HostileNestingIsRefused) {
+  std::string nested = "<dict><key>IOObjectClass</key><string>Leaf</string></dict>";
+  for (int i = 0; i < 200; ++i) {
+    nested =
+        "<dict><key>IOObjectClass</key><string>Node</string>"
+        "<key>IORegistryEntryChildren</key><array>" +
+        nested + "</array></dict>";
+  }
+  std::string error;
+  auto profile = parsePropertyList(profileWithRegistry(nested), &error);
+  ASSERT_TRUE(profile) << error;
+  EXPECT_EQ(SimulatedMachine::fromProfile(*profile, "deep", &error), nullptr);
+  EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
+}
+
 TEST(SimulatedMachineTest, MissingFileIsRefused) {
   std::string error;
   EXPECT_EQ(SimulatedMachine::load("/nonexistent/machine.plist", &error), nullptr);

@@ -11,6 +11,7 @@
 #include "platform/PropertyListSerialization.h"
 #include "platform/simulated/DriverBehaviours.h"
 #include "platform/simulated/ScopedSimulatedMachine.h"
+#include "platform/simulated/SimulatedReferenceCount.h"
 #include "platform/simulated/SimulatedWave.h"
 
 namespace zor {
@@ -65,26 +66,20 @@ class EchoDriver final : public DriverBehaviour {
 
   class PlugIn final : public IOCFPlugInInterface {
    public:
-    explicit PlugIn(std::shared_ptr<ReferenceLedger> ledger) : ledger_(std::move(ledger)) {
-      ledger_->took();
-    }
-    ~PlugIn() override { ledger_->gaveBack(); }
+    explicit PlugIn(std::shared_ptr<ReferenceLedger> ledger) : references_(std::move(ledger)) {}
     kern_return_t QueryInterface(const CFUUIDBytes& /*id*/, IOUnknown** result) override {
       *result = nullptr;
       return kIOReturnUnsupported;
     }
-    std::uint32_t AddRef() override { return ++count_; }
+    std::uint32_t AddRef() override { return references_.addRef(); }
     std::uint32_t Release() override {
-      if (--count_ == 0) {
-        delete this;
-        return 0;
-      }
-      return count_;
+      std::uint32_t left = references_.release();
+      if (left == 0) delete this;
+      return left;
     }
 
    private:
-    std::shared_ptr<ReferenceLedger> ledger_;
-    std::uint32_t count_ = 1;
+    SimulatedReferenceCount references_;
   };
 
   kern_return_t openUserClient(SimulatedEntry& /*entry*/, std::uint32_t type,
@@ -260,8 +255,24 @@ TEST_F(SimulatedRegistryTest, PlugInsAreCountedUntilDestroyed) {
   EXPECT_EQ(registry().outstandingReferences(), 2);
   EXPECT_EQ(IODestroyPlugInInterface(plugIn), kIOReturnSuccess);
   EXPECT_EQ(registry().outstandingReferences(), 0);
-  EchoDriver::PlugIn stranger(registry().findEntryNamed("echo")->sharedLedger());
+  auto ledger = std::make_shared<ReferenceLedger>();
+  EchoDriver::PlugIn stranger(ledger);
   EXPECT_EQ(IODestroyPlugInInterface(&stranger), kIOReturnBadArgument);
+  EXPECT_EQ(ledger->outstanding(), 1);  // not released by the registry
+}
+
+TEST_F(SimulatedRegistryTest, ExtraPlugInReferencesAreCountedToo) {
+  io_service_t echo = lookUp("/echo");
+  IOCFPlugInInterface* plugIn = nullptr;
+  std::int32_t score = 0;
+  ASSERT_EQ(IOCreatePlugInInterfaceForService(echo, CFUUIDBytes{}, CFUUIDBytes{}, &plugIn, &score),
+            kIOReturnSuccess);
+  IOObjectRelease(echo);
+  EXPECT_EQ(plugIn->AddRef(), 2u);
+  EXPECT_EQ(IODestroyPlugInInterface(plugIn), kIOReturnSuccess);
+  // The extra reference keeps the object and shows in the count.
+  EXPECT_EQ(registry().outstandingReferences(), 1);
+  EXPECT_EQ(plugIn->Release(), 0u);
 }
 
 TEST_F(SimulatedRegistryTest, CallsWithoutAPlatformFail) {

@@ -1,0 +1,47 @@
+#pragma once
+// The reference count of a simulated plug-in object (IOUnknown): it starts
+// with the one reference its creator hands out and reports every reference to
+// the machine's ledger, so tests see a QueryInterface result that was never
+// Released. Used by the simulated drivers' plug-in and interface objects:
+//
+//   std::uint32_t AddRef() override { return references_.addRef(); }
+//   std::uint32_t Release() override {
+//     std::uint32_t left = references_.release();
+//     if (left == 0) delete this;
+//     return left;
+//   }
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/simulated/ReferenceLedger.h"
+
+namespace zor {
+
+class SimulatedReferenceCount {
+ public:
+  explicit SimulatedReferenceCount(std::shared_ptr<ReferenceLedger> ledger)
+      : ledger_(std::move(ledger)) {
+    ledger_->took();
+  }
+  SimulatedReferenceCount(const SimulatedReferenceCount&) = delete;
+  SimulatedReferenceCount& operator=(const SimulatedReferenceCount&) = delete;
+
+  std::uint32_t addRef() {
+    ledger_->took();
+    return ++count_;
+  }
+  // The references left; a release with none left changes nothing.
+  std::uint32_t release() {
+    if (count_ == 0) return 0;
+    ledger_->gaveBack();
+    return --count_;
+  }
+  std::uint32_t count() const { return count_; }
+
+ private:
+  std::shared_ptr<ReferenceLedger> ledger_;
+  std::uint32_t count_ = 1;
+};
+
+}  // namespace zor
