@@ -7,7 +7,7 @@
 // the screenshot goes).
 
 import {spawn} from 'node:child_process';
-import {mkdtempSync, mkdirSync, rmSync} from 'node:fs';
+import {mkdtempSync, mkdirSync, readdirSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {chromium} from 'playwright-core';
@@ -210,6 +210,7 @@ async function main() {
         (await choices(second)).second === secondPick);
 
     check('the page raised no script errors', pageErrors.length === 0, pageErrors.join('; '));
+    check('the choices were stored in the --prefs folder', readdirSync(prefsDir).length > 0);
   } finally {
     if (context) await context.close();
     host.child.kill('SIGTERM');

