@@ -1,5 +1,6 @@
 #include "widget/PluginLoader.h"
 
+#include "registry/ZORIORegistrySensorEntry.h"
 #include "sensors/ZORSensor.h"
 #include "widget/PluginController.h"
 
@@ -20,7 +21,8 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORSMCTemperatureSensor", "register sensor class", nullptr},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
       // The registry sensor entry prepares the name of the property it sets before a reading.
-      {"ZORIORegistrySensorEntry", "prepare the reading-request property name", nullptr},
+      {"ZORIORegistrySensorEntry", "prepare the reading-request property name",
+       &ZORIORegistrySensorEntry::load},
       // The CPU monitor starts its once-per-second refresh clock.
       {"ZORTALVEROx86Monitor", "start the refresh clock", nullptr},
   };
