@@ -1,5 +1,6 @@
 #include "platform/simulated/DriverBehaviours.h"
 
+#include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SensorDriverBehaviour.h"
 
 namespace zor {
@@ -8,6 +9,7 @@ namespace {
 // One row per driver. Drivers that serve their own keys come before "Wave",
 // which they may use as well; "Wave" alone makes a hardware sensor service.
 constexpr DriverBehaviourRow kRows[] = {
+    {"SMCKeys", &SMCDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
 };
 
