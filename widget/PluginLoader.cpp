@@ -1,6 +1,7 @@
 #include "widget/PluginLoader.h"
 
 #include "sensors/ZORSensor.h"
+#include "smc/ZORSMCTemperatureSensor.h"
 #include "widget/PluginController.h"
 
 namespace zor {
@@ -17,7 +18,7 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
       {"ZORXserveTemperatureSensor", "register sensor class", nullptr},
       {"ZORTALVEROx86Monitor", "register sensor class", nullptr},
-      {"ZORSMCTemperatureSensor", "register sensor class", nullptr},
+      {"ZORSMCTemperatureSensor", "register sensor class", &ZORSMCTemperatureSensor::load},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
       // The registry sensor entry prepares the name of the property it sets before a reading.
       {"ZORIORegistrySensorEntry", "prepare the reading-request property name", nullptr},

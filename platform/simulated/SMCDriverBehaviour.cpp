@@ -137,6 +137,17 @@ std::uint64_t SMCDriverBehaviour::callCount(std::uint8_t command) const {
   return it == state_->callsByCommand.end() ? 0 : it->second;
 }
 
+bool SMCDriverBehaviour::setKeyBytes(const std::string& key, std::vector<std::uint8_t> bytes) {
+  if (bytes.size() > 32) return false;
+  for (Key& listed : state_->keys) {
+    if (listed.name == key) {
+      listed.bytes = std::move(bytes);
+      return true;
+    }
+  }
+  return false;
+}
+
 void SMCDriverBehaviour::resetCallCounts() {
   state_->callsByCommand.clear();
   state_->calls = 0;

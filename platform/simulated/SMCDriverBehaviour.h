@@ -54,6 +54,9 @@ class SMCDriverBehaviour final : public DriverBehaviour {
   std::uint64_t callCount(std::uint8_t command) const;
   std::uint64_t totalCallCount() const { return state_->calls; }
   void resetCallCounts();
+  // Replaces a listed key's value bytes (at most 32), as the SMC's own
+  // readings change; false for a key the driver does not list.
+  bool setKeyBytes(const std::string& key, std::vector<std::uint8_t> bytes);
 
  private:
   std::shared_ptr<State> state_;
