@@ -266,9 +266,17 @@ double ZORSystemManagementController::precisionForPropertyWithKey(
 
 std::uint32_t ZORSystemManagementController::fourCharCodeForKeyString(
     const std::optional<std::string>& key) {
-  if (!key || MacRomanText::characterCount(*key) != 4) return 0;
-  auto bytes = MacRomanText::encode(*key);
-  if (!bytes || bytes->size() != 4) return 0;
+  if (!key) return 0;
+  // Keys are plain ASCII nearly always; they are their own Mac OS Roman bytes.
+  bool ascii = key->size() == 4 && std::all_of(key->begin(), key->end(), [](char c) {
+                 return static_cast<unsigned char>(c) < 0x80;
+               });
+  std::optional<std::string> bytes = *key;
+  if (!ascii) {
+    if (MacRomanText::characterCount(*key) != 4) return 0;
+    bytes = MacRomanText::encode(*key);
+    if (!bytes || bytes->size() != 4) return 0;
+  }
   std::uint32_t code = 0;
   bool ended = false;
   for (char byte : *bytes) {
