@@ -1,5 +1,6 @@
 #include "widget/PluginLoader.h"
 
+#include "registry/ZORIORegistrySensorEntry.h"
 #include "sensors/ZORSensor.h"
 #include "smc/ZORSMCTemperatureSensor.h"
 #include "widget/PluginController.h"
@@ -21,7 +22,8 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORSMCTemperatureSensor", "register sensor class", &ZORSMCTemperatureSensor::load},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
       // The registry sensor entry prepares the name of the property it sets before a reading.
-      {"ZORIORegistrySensorEntry", "prepare the reading-request property name", nullptr},
+      {"ZORIORegistrySensorEntry", "prepare the reading-request property name",
+       &ZORIORegistrySensorEntry::load},
       // The CPU monitor starts its once-per-second refresh clock.
       {"ZORTALVEROx86Monitor", "start the refresh clock", nullptr},
   };
