@@ -7,6 +7,7 @@
 #include "sensors/ZORSensorValueConverter.h"
 #include "smc/ZORSMCKeyCatalogue.h"
 #include "smc/ZORSystemManagementController.h"
+#include "system/ZORMachineInfo.h"
 
 namespace zor {
 namespace {
@@ -17,9 +18,12 @@ constexpr const char* kUniqueEntry = "UniqueID";
 constexpr const char* kSensorNameKey = "Apple System Management Controller";
 constexpr std::int32_t kTemperature = 1;
 
-// The machine's model code, the prefix of which chooses some catalogue names.
+// The machine's model code, the prefix of which chooses some catalogue
+// names; none when the machine does not tell its model.
 std::optional<std::string> currentModelCode() {
-  return std::nullopt;
+  auto info = ZORMachineInfo::sharedMachineInfo();
+  if (!info || info->appleModelCode().empty()) return std::nullopt;
+  return info->appleModelCode();
 }
 
 const std::string* stringEntry(const PlistDictionary& description, const char* name) {

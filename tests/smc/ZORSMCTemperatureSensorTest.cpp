@@ -73,6 +73,32 @@ TEST_F(ZORSMCTemperatureSensorTest, DiscoveryKeepsKnownPositiveTemperatures) {
   EXPECT_EQ(sensors.front()->value(), 52.0);
 }
 
+TEST_F(ZORSMCTemperatureSensorTest, DiscoveryNamesKeysByTheMachinesModel) {
+  struct Case {
+    const char* model;
+    std::vector<std::string> locations;
+  };
+  const Case cases[] = {
+      {"MacBookPro5,1", {"SMC BATTERY CHARGER PROXIMITY", "SMC DRIVE BAY 2"}},
+      {"MacPro5,1", {"SMC DRIVE BAY 1", "SMC MEMORY MODULE SLOT 5"}},
+      {"Xserve3,1", {"SMC MEMORY BANK A POS 0", "SMC MEMORY MODULE A0", "SMC DRIVE BAY 1"}},
+      {"iMac9,1", {"SMC MEMORY BANK A POS 1", "SMC MEMORY MODULE A1", "SMC DRIVE BAY 2"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    ASSERT_TRUE(install(testing::profileWithServices(
+        {testing::smcService({sp78Key("TM0P", 40.0), sp78Key("TM0S", 41.0), sp78Key("TH1P", 30.0),
+                              sp78Key("TMB1", 42.0)})},
+        c.model)));
+    std::vector<std::string> locations;
+    for (const auto& sensor : ZORSMCTemperatureSensor::allSensors()) {
+      locations.push_back(sensor->locationIdentifier());
+    }
+    EXPECT_EQ(locations, c.locations);
+    ZORSystemManagementController::forgetSharedSystemManagementController();
+  }
+}
+
 TEST_F(ZORSMCTemperatureSensorTest, NoSMCNoSensors) {
   ASSERT_TRUE(install(testing::profileWithServices({})));
   EXPECT_TRUE(ZORSMCTemperatureSensor::allSensors().empty());
