@@ -1,5 +1,6 @@
 #include "widget/PluginLoader.h"
 
+#include "cpu/ZORTALVEROx86Monitor.h"
 #include "registry/ZORIORegistrySensorEntry.h"
 #include "sensors/ZORSensor.h"
 #include "smc/ZORSMCTemperatureSensor.h"
@@ -18,14 +19,14 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORMDDTemperatureSensor", "register sensor class", nullptr},
       {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
       {"ZORXserveTemperatureSensor", "register sensor class", nullptr},
-      {"ZORTALVEROx86Monitor", "register sensor class", nullptr},
+      {"ZORTALVEROx86Monitor", "register sensor class", &ZORTALVEROx86Monitor::load},
       {"ZORSMCTemperatureSensor", "register sensor class", &ZORSMCTemperatureSensor::load},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
       // The registry sensor entry prepares the name of the property it sets before a reading.
       {"ZORIORegistrySensorEntry", "prepare the reading-request property name",
        &ZORIORegistrySensorEntry::load},
       // The CPU monitor starts its once-per-second refresh clock.
-      {"ZORTALVEROx86Monitor", "start the refresh clock", nullptr},
+      {"ZORTALVEROx86Monitor", "start the refresh clock", &ZORTALVEROx86Monitor::startRefreshClock},
   };
   return hooks;
 }

@@ -1,5 +1,6 @@
 #include "platform/simulated/DriverBehaviours.h"
 
+#include "platform/simulated/CPUMonitorDriverBehaviour.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SensorDriverBehaviour.h"
 
@@ -9,6 +10,7 @@ namespace {
 // One row per driver. Drivers that serve their own keys come before "Wave",
 // which they may use as well; "Wave" alone makes a hardware sensor service.
 constexpr DriverBehaviourRow kRows[] = {
+    {"CPUMonitor", &CPUMonitorDriverBehaviour::make},
     {"SMCKeys", &SMCDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
 };
