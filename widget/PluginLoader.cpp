@@ -8,6 +8,7 @@
 #include "legacy/ZORXserveTemperatureSensor.h"
 #include "registry/ZORIORegistrySensorEntry.h"
 #include "sensors/ZORSensor.h"
+#include "smc/ZORSMCTemperatureSensor.h"
 #include "widget/PluginController.h"
 
 namespace zor {
@@ -24,7 +25,7 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
       {"ZORXserveTemperatureSensor", "register sensor class", &ZORXserveTemperatureSensor::load},
       {"ZORTALVEROx86Monitor", "register sensor class", &ZORTALVEROx86Monitor::load},
-      {"ZORSMCTemperatureSensor", "register sensor class", nullptr},
+      {"ZORSMCTemperatureSensor", "register sensor class", &ZORSMCTemperatureSensor::load},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
       // The registry sensor entry prepares the name of the property it sets before a reading.
       {"ZORIORegistrySensorEntry", "prepare the reading-request property name",

@@ -2,6 +2,7 @@
 
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
 #include "platform/simulated/LivePropertyDriverBehaviour.h"
+#include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SensorDriverBehaviour.h"
 
 namespace zor {
@@ -11,6 +12,7 @@ namespace {
 // which they may use as well; "Wave" alone makes a hardware sensor service.
 constexpr DriverBehaviourRow kRows[] = {
     {"CPUMonitor", &CPUMonitorDriverBehaviour::make},
+    {"SMCKeys", &SMCDriverBehaviour::make},
     {"LiveProperties", &LivePropertyDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
 };

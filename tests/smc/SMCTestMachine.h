@@ -1,0 +1,99 @@
+#pragma once
+// Machines with a simulated SMC for the SMC tests, built in code: a root
+// entry with one "AppleSMC" service whose driver serves the keys given.
+// The fixture installs the machine and a manual clock, and at the end of
+// every test ends the shared controller, puts the process-wide settings
+// back and checks that every registry reference was given back.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/PropertyList.h"
+#include "platform/simulated/SMCDriverBehaviour.h"
+#include "platform/simulated/SimulatedMachine.h"
+#include "smc/ZORSMCCachedValue.h"
+#include "smc/ZORSystemManagementController.h"
+
+namespace zor::testing {
+
+inline PlistValue smcKey(const std::string& key, const std::string& type,
+                         std::vector<std::uint8_t> bytes) {
+  return PlistDictionary{
+      {"Key", key}, {"Type", type}, {"Bytes", PlistValue(PlistData(std::move(bytes)))}};
+}
+
+// An "sp78" key holding `degrees` (exact in 1/256 steps).
+inline PlistValue sp78Key(const std::string& key, double degrees) {
+  auto raw = static_cast<std::uint16_t>(static_cast<std::int16_t>(degrees * 256));
+  return smcKey(key, "sp78",
+                {static_cast<std::uint8_t>(raw >> 8), static_cast<std::uint8_t>(raw & 0xFF)});
+}
+
+inline PlistDictionary smcService(PlistArray keys, PlistDictionary extraSimulation = {},
+                                  bool withVersion = true, const std::string& name = "SMC") {
+  PlistDictionary simulation = std::move(extraSimulation);
+  simulation["SMCKeys"] = PlistValue(std::move(keys));
+  PlistDictionary service{{"IOObjectClass", "AppleSMC"},
+                          {"IORegistryEntryName", name},
+                          {"ZORSimulation", PlistValue(std::move(simulation))}};
+  if (withVersion) service["smc-version"] = "1.41f3";
+  return service;
+}
+
+inline PlistValue profileWithServices(std::vector<PlistDictionary> services,
+                                      const std::string& model = "") {
+  PlistArray children;
+  for (auto& service : services) children.push_back(PlistValue(std::move(service)));
+  PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
+                       {"IORegistryEntryName", "Root"},
+                       {"IORegistryEntryChildren", PlistValue(std::move(children))}};
+  PlistDictionary profile{{"Name", "smc test machine"}, {"Registry", PlistValue(std::move(root))}};
+  if (!model.empty()) profile["Sysctl"] = PlistDictionary{{"hw.model", model}};
+  return PlistValue(std::move(profile));
+}
+
+class SMCTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ZORSystemManagementController::forgetSharedSystemManagementController();
+    ZORSystemManagementController::setAccessPolicy(0);
+    if (machine_) {
+      EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
+          << "a registry reference was not given back";
+    }
+    SimulatedMachine::install(nullptr);
+  }
+
+  // Installs a machine built from `profile`; false when it is refused.
+  bool install(const PlistValue& profile) {
+    std::string error;
+    machine_ = SimulatedMachine::fromProfile(profile, "smc test profile", &error);
+    EXPECT_NE(machine_, nullptr) << error;
+    SimulatedMachine::install(machine_);
+    return machine_ != nullptr;
+  }
+  bool installKeys(PlistArray keys, PlistDictionary extraSimulation = {}) {
+    return install(profileWithServices({smcService(std::move(keys), std::move(extraSimulation))}));
+  }
+
+  // The driver of the first SMC service.
+  SMCDriverBehaviour& driver() {
+    SimulatedEntry* entry = machine_->registry().findEntryNamed("SMC");
+    EXPECT_NE(entry, nullptr);
+    SMCDriverBehaviour* behaviour = SMCDriverBehaviour::of(*entry);
+    EXPECT_NE(behaviour, nullptr);
+    return *behaviour;
+  }
+  std::int64_t outstanding() const { return machine_->registry().outstandingReferences(); }
+
+  ScopedManualClock clock_;
+  std::shared_ptr<SimulatedMachine> machine_;
+};
+
+}  // namespace zor::testing

@@ -1,0 +1,227 @@
+// Decoding of SMC value records by data type and size, the fixed-point
+// divisors, the text forms and the key-code packing.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "smc/ZORSystemManagementController.h"
+
+namespace zor {
+namespace {
+
+using SMC = ZORSystemManagementController;
+
+// Packs four characters as the SMC does; a zero character stays a zero byte.
+std::uint32_t code(const std::string& text) {
+  std::uint32_t packed = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    packed = (packed << 8) | (i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0u);
+  }
+  return packed;
+}
+
+_ZORSMCValue record(const std::string& type, std::vector<std::uint8_t> bytes, std::uint32_t size) {
+  _ZORSMCValue value;
+  value.key = code("TEST");
+  value.dataType = code(type);
+  value.dataSize = size;
+  std::copy(bytes.begin(), bytes.end(), value.bytes.begin());
+  return value;
+}
+
+_ZORSMCValue record(const std::string& type, std::vector<std::uint8_t> bytes) {
+  auto size = static_cast<std::uint32_t>(bytes.size());
+  return record(type, std::move(bytes), size);
+}
+
+struct DecodeCase {
+  const char* what;
+  _ZORSMCValue value;
+  PlistValue expected;
+};
+
+TEST(ZORSMCValueDecodingTest, EveryTypeRow) {
+  const std::string ui8WithZero("ui8\0", 4);
+  const DecodeCase cases[] = {
+      {"ui8", record("ui8 ", {0xFF}), PlistValue::unsignedInteger(255)},
+      {"ui8 with zero byte", record(ui8WithZero, {0x2A}), PlistValue::unsignedInteger(42)},
+      {"byte", record("byte", {0x80}), PlistValue::unsignedInteger(128)},
+      {"si8", record("si8 ", {0xFF}), PlistValue::integer(-1)},
+      {"si8 low", record("si8 ", {0x80}), PlistValue::integer(-128)},
+      {"ui16", record("ui16", {0x12, 0x34}), PlistValue::unsignedInteger(0x1234)},
+      {"ui32", record("ui32", {0x00, 0x00, 0x01, 0x02}), PlistValue::unsignedInteger(258)},
+      {"ui32 all bits", record("ui32", {0xFF, 0xFF, 0xFF, 0xFF}),
+       PlistValue::unsignedInteger(4294967295u)},
+      {"flag 1", record("flag", {1}), PlistValue::boolean(true)},
+      {"flag 2", record("flag", {2}), PlistValue::boolean(false)},
+      {"flag 0", record("flag", {0}), PlistValue::boolean(false)},
+      {"sp78", record("sp78", {0x2D, 0x80}), PlistValue::real(45.5)},
+      {"sp78 negative", record("sp78", {0xFF, 0x80}), PlistValue::real(-0.5)},
+      {"sp78 lowest", record("sp78", {0x80, 0x00}), PlistValue::real(-128.0)},
+      {"spf0", record("spf0", {0xFF, 0xFE}), PlistValue::real(-2.0)},
+      {"sp1e", record("sp1e", {0x40, 0x00}), PlistValue::real(1.0)},
+      {"fpe2", record("fpe2", {0x00, 0x0B}), PlistValue::real(2.75)},
+      {"fp88 unsigned", record("fp88", {0xFF, 0x80}), PlistValue::real(255.5)},
+      {"fp1f", record("fp1f", {0x80, 0x00}), PlistValue::real(1.0)},
+      {"ch8*", record("ch8*", {'A', 'b', 0, 0}), PlistValue(std::string("Ab\0\0", 4))},
+      {"ch8* roman", record("ch8*", {0x8A, 'x'}), PlistValue(std::string("\xC3\xA4x"))},
+      {"{rev", record("{rev", {0x01, 0x1E, 0x0F, 0x00, 0x00, 0x03}), PlistValue("1.30f3")},
+      {"{fds", record("{fds", {9, 9, 9, 9, 'D', 'E', 'S', 'K', 0, 'x'}, 16), PlistValue("DESK")},
+      {"{fds full",
+       record("{fds", {9, 9, 9, 9, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L'}),
+       PlistValue("ABCDEFGHIJKL")},
+      {"{alv", record("{alv", {0xAA, 0xBB, 0x01, 0x02, 0xCC, 0xDD}),
+       PlistValue::unsignedInteger(0x0102)},
+      // Sizes that do not fit their row, and unknown types, are byte blocks.
+      {"flag size 2", record("flag", {1, 0}), PlistValue(PlistData{1, 0})},
+      {"sp78 size 1", record("sp78", {0x2D}), PlistValue(PlistData{0x2D})},
+      {"unknown sp code", record("sp4a", {0x01, 0x02}), PlistValue(PlistData{0x01, 0x02})},
+      {"fp code with sp digits", record("fp78", {0x01, 0x02}), PlistValue(PlistData{0x01, 0x02})},
+      {"ui16 size 4", record("ui16", {1, 2, 3, 4}), PlistValue(PlistData{1, 2, 3, 4})},
+      {"ui32 size 2", record("ui32", {1, 2}), PlistValue(PlistData{1, 2})},
+      {"{alv size 10", record("{alv", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+       PlistValue(PlistData{1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
+      {"{rev size 5", record("{rev", {1, 2, 3, 4, 5}), PlistValue(PlistData{1, 2, 3, 4, 5})},
+      {"{fds size 15", record("{fds", {}, 15), PlistValue(PlistData(15, 0))},
+      {"unknown type", record("flt ", {0x42, 0x28, 0, 0}), PlistValue(PlistData{0x42, 0x28, 0, 0})},
+  };
+  for (const DecodeCase& c : cases) {
+    auto decoded = SMC::objectValueForSMCValue(&c.value);
+    ASSERT_TRUE(decoded.has_value()) << c.what;
+    EXPECT_EQ(*decoded, c.expected) << c.what;
+  }
+}
+
+TEST(ZORSMCValueDecodingTest, NothingForNullOrEmpty) {
+  EXPECT_FALSE(SMC::objectValueForSMCValue(nullptr).has_value());
+  _ZORSMCValue empty = record("sp78", {0x2D, 0x80}, 0);
+  EXPECT_FALSE(SMC::objectValueForSMCValue(&empty).has_value());
+  EXPECT_FALSE(SMC::descriptionForSMCValue(&empty).has_value());
+}
+
+TEST(ZORSMCValueDecodingTest, SizesAboveThirtyTwoAreCut) {
+  std::vector<std::uint8_t> bytes(32);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>('a' + i % 26);
+  _ZORSMCValue text = record("ch8*", bytes, 1000);
+  auto decoded = SMC::objectValueForSMCValue(&text);
+  ASSERT_TRUE(decoded && decoded->isString());
+  EXPECT_EQ(decoded->asString()->size(), 32u);
+  _ZORSMCValue block = record("what", bytes, 0xFFFFFFFF);
+  decoded = SMC::objectValueForSMCValue(&block);
+  ASSERT_TRUE(decoded && decoded->isData());
+  EXPECT_EQ(*decoded->asData(), PlistData(bytes));
+}
+
+TEST(ZORSMCValueDecodingTest, ExactlyTheThirtyOneFixedPointCodes) {
+  const std::string hex = "0123456789abcdef";
+  int recognised = 0;
+  for (const char* prefix : {"sp", "fp"}) {
+    int total = std::string(prefix) == "sp" ? 15 : 16;
+    for (char x : hex) {
+      for (char y : hex) {
+        std::string type = std::string(prefix) + x + y;
+        int integerBits = static_cast<int>(hex.find(x));
+        int fractionBits = static_cast<int>(hex.find(y));
+        float divisor = SMC::divisorForFloatingPointCode(code(type));
+        // An unsigned code with no integer bits would need the fraction digit 16.
+        if (integerBits + fractionBits == total) {
+          EXPECT_EQ(divisor, static_cast<float>(1 << fractionBits)) << type;
+          ++recognised;
+        } else {
+          EXPECT_EQ(divisor, -1.0f) << type;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(recognised, 31);
+  EXPECT_EQ(SMC::divisorForFloatingPointCode(code("SP78")), -1.0f);
+  EXPECT_EQ(SMC::divisorForFloatingPointCode(0), -1.0f);
+}
+
+TEST(ZORSMCValueDecodingTest, TextForms) {
+  struct Case {
+    const char* what;
+    _ZORSMCValue value;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"ui32", record("ui32", {0, 0, 0, 10}), "10"},
+      {"ui32 all bits", record("ui32", {0xFF, 0xFF, 0xFF, 0xFF}), "4294967295"},
+      {"si8", record("si8 ", {0xFE}), "-2"},
+      {"flag", record("flag", {1}), "1"},
+      {"flag false", record("flag", {3}), "0"},
+      {"sp78", record("sp78", {0x2D, 0x80}), "45.5"},
+      {"sp78 fraction", record("sp78", {0x01, 0xE6}), "1.8984375"},
+      {"ch8*", record("ch8*", {'a', 'b'}), "ab"},
+      {"unknown", record("zzzz", {0x01, 0x02}), "01 02 "},
+      {"hex letters", record("zzzz", {0x0A, 0xFF}), "0a ff "},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SMC::descriptionForSMCValue(&c.value), std::string(c.expected)) << c.what;
+  }
+  EXPECT_EQ(SMC::descriptionForSMCValue(nullptr), std::string("nil"));
+}
+
+TEST(ZORSMCValueDecodingTest, HexText) {
+  EXPECT_FALSE(SMC::readableHexStringForData(nullptr).has_value());
+  PlistData empty;
+  EXPECT_EQ(SMC::readableHexStringForData(&empty), std::string());
+  PlistData bytes{0x0A, 0xFF, 0x00};
+  EXPECT_EQ(SMC::readableHexStringForData(&bytes), std::string("0a ff 00 "));
+}
+
+TEST(ZORSMCValueDecodingTest, KeyStringsToCodes) {
+  struct Case {
+    std::optional<std::string> key;
+    std::uint32_t expected;
+  };
+  const Case cases[] = {
+      {std::string("TC0D"), 0x54433044u},
+      {std::string("#KEY"), 0x234b4559u},
+      {std::string("ui8 "), 0x75693820u},
+      // A zero byte ends the text; the rest counts as zero.
+      {std::string("a\0bc", 4), 0x61000000u},
+      // Mac OS Roman: "ä" is the byte 0x8A.
+      {std::string("T\xC3\xA4"
+                   "0D"),
+       0x548A3044u},
+      {std::string("TC0"), 0u},
+      {std::string("TC0DX"), 0u},
+      {std::string(""), 0u},
+      {std::nullopt, 0u},
+      // Four characters, but one without a Mac OS Roman form.
+      {std::string("T\xE2\x82\xBD"
+                   "0D"),
+       0u},
+      // One character beyond U+FFFF counts as two.
+      {std::string("T\xF0\x9F\x98\x80"
+                   "D"),
+       0u},
+      // Not UTF-8 at all.
+      {std::string("T\xFF"
+                   "0D"),
+       0u},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SMC::fourCharCodeForKeyString(c.key), c.expected) << c.key.value_or("(null)");
+  }
+}
+
+TEST(ZORSMCValueDecodingTest, CodesToStrings) {
+  EXPECT_EQ(SMC::stringForFourCharCode(0x54433044u), "TC0D");
+  EXPECT_EQ(SMC::stringForFourCharCode(0), "    ");
+  EXPECT_EQ(SMC::stringForFourCharCode(0x75693800u), "ui8 ");
+  EXPECT_EQ(SMC::stringForFourCharCode(0x61006263u), "a   ");
+  EXPECT_EQ(SMC::stringForFourCharCode(0x548A3044u),
+            "T\xC3\xA4"
+            "0D");
+  // Every key made of printable ASCII survives the round trip.
+  for (const char* key : {"TC0D", "#KEY", "Th9H", "{rev", "F0Ac"}) {
+    EXPECT_EQ(SMC::stringForFourCharCode(SMC::fourCharCodeForKeyString(std::string(key))), key);
+  }
+}
+
+}  // namespace
+}  // namespace zor
