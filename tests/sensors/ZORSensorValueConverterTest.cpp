@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <memory>
+
+#include "platform/DistantObject.h"
+#include "platform/PortCoder.h"
+#include "platform/PortConnection.h"
+#include "platform/SequentialArchiver.h"
+#include "sensors/ZORSensorValueConverter.h"
+
+namespace zor {
+namespace {
+
+struct ConversionCase {
+  const char* name;
+  std::int32_t functionType;
+  double linearFactor;
+  std::uint16_t m;
+  std::int16_t b;
+  std::int32_t shift;
+  std::int32_t raw;
+  double expected;
+};
+
+ZORSensorValueConverter configured(const ConversionCase& c) {
+  ZORSensorValueConverter converter;
+  converter.setConversionFunctionType(c.functionType);
+  converter.setLinearFactor(c.linearFactor);
+  converter.setMScaling(c.m);
+  converter.setBOffset(c.b);
+  converter.setShiftValue(c.shift);
+  return converter;
+}
+
+TEST(ZORSensorValueConverterTest, ConvertsByFunctionType) {
+  const ConversionCase cases[] = {
+      {"identity", 0, 1.0, 1, 0, 0, 42, 42.0},
+      {"identity keeps no-reading", 0, 1.0, 1, 0, 0, -1, -1.0},
+      {"identity ignores factor", 0, 0.5, 3, 7, 2, 10, 10.0},
+      {"16.16 fixed point", 1, 1.0 / 65536, 1, 0, 0, 2981888, 45.5},
+      {"1/256", 1, 0.00390625, 1, 0, 0, 256 * 30 + 128, 30.5},
+      {"calibrated example", 2, 262144.0, 1, 0, 12, 262144, 1.0},
+      {"calibrated with offset", 2, 16.0, 2, -3, 4, 10, -1.75},
+      {"shift counted modulo 32", 2, 16.0, 2, -3, 36, 10, -1.75},
+      {"negative shift uses low five bits", 2, 1.0, 1, 1, -1, 0, -2147483648.0},
+      {"slope product wraps in 32 bits", 2, 1.0, 65535, 0, 0, 0x10001,
+       static_cast<double>(static_cast<std::int32_t>(0xFFFFFFFFu))},
+      {"sum wraps in 32 bits", 2, 1.0, 1, 1, 31, 0x7FFFFFFF, -1.0},
+      {"100 minus linear", 3, 1.0, 1, 0, 0, 60, 40.0},
+      {"unknown type", 7, 1.0, 1, 0, 0, 123, 0.0},
+      {"negative type", -1, 1.0, 1, 0, 0, 123, 0.0},
+  };
+  for (const ConversionCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(configured(c).valueForRawSensorValue(c.raw), c.expected);
+  }
+}
+
+TEST(ZORSensorValueConverterTest, ZeroFactorGivesTheFloatingPointResult) {
+  ZORSensorValueConverter converter;
+  converter.setConversionFunctionType(2);
+  converter.setLinearFactor(0.0);
+  EXPECT_TRUE(std::isinf(converter.valueForRawSensorValue(5)));
+  EXPECT_TRUE(std::isnan(converter.valueForRawSensorValue(0)));
+}
+
+TEST(ZORSensorValueConverterTest, DescriptionShowsEveryParameter) {
+  EXPECT_EQ(ZORSensorValueConverter().description(), "f: 0 l: 1.000000 m: 1 b: 0 s: 0\n");
+  ZORSensorValueConverter converter;
+  converter.setConversionFunctionType(2);
+  converter.setLinearFactor(262144.0);
+  converter.setMScaling(65535);
+  converter.setBOffset(-32768);
+  converter.setShiftValue(12);
+  EXPECT_EQ(converter.description(), "f: 2 l: 262144.000000 m: 65535 b: -32768 s: 12\n");
+}
+
+TEST(ZORSensorValueConverterTest, ArchiveAndCopyKeepAllFiveFieldsExactly) {
+  ZORSensorValueConverter converter;
+  converter.setConversionFunctionType(2);
+  converter.setLinearFactor(0.1);  // not representable as a 32-bit float
+  converter.setMScaling(65000);
+  converter.setBOffset(-1234);
+  converter.setShiftValue(-7);
+
+  SequentialArchiver out;
+  converter.encodeWithCoder(out);
+  SequentialArchiver in(out.bytes());
+  ZORSensorValueConverter back;
+  ASSERT_TRUE(back.initWithCoder(in));
+  EXPECT_TRUE(back == converter);
+  EXPECT_TRUE(in.atEnd());
+  EXPECT_EQ(back.description(), converter.description());
+
+  auto copied = converter.copy();
+  EXPECT_TRUE(*copied == converter);
+  copied->setMScaling(1);
+  EXPECT_FALSE(*copied == converter) << "a copy is independent";
+}
+
+TEST(ZORSensorValueConverterTest, ArchiveWithWrongFieldTypesIsRefused) {
+  SequentialArchiver out;
+  out.encodeInt32(1);
+  out.encodeFloat(1.0f);  // the factor must be a 64-bit float
+  out.encodeUInt16(1);
+  out.encodeInt16(0);
+  out.encodeInt32(0);
+  SequentialArchiver in(out.bytes());
+  ZORSensorValueConverter back;
+  EXPECT_FALSE(back.initWithCoder(in));
+}
+
+TEST(ZORSensorValueConverterTest, TravelsByCopyUnlessAskedByReference) {
+  auto converter = std::make_shared<ZORSensorValueConverter>();
+  auto connection = std::make_shared<PortConnection>();
+  PortCoder byCopy(connection, false);
+  EXPECT_EQ(converter->replacementObjectForPortCoder(byCopy), converter);
+  PortCoder byReference(connection, true);
+  auto proxy = std::dynamic_pointer_cast<DistantObject>(
+      converter->replacementObjectForPortCoder(byReference));
+  ASSERT_NE(proxy, nullptr);
+  EXPECT_EQ(proxy->local(), converter);
+  EXPECT_EQ(proxy->connection(), connection);
+}
+
+}  // namespace
+}  // namespace zor

@@ -1,0 +1,39 @@
+#include "widget/PluginLoader.h"
+
+#include "sensors/ZORSensor.h"
+#include "widget/PluginController.h"
+
+namespace zor {
+
+const std::vector<PluginLoadHook>& pluginLoadHooks() {
+  static const std::vector<PluginLoadHook> hooks = {
+      {"ZORSensor", "create the sensor-class registry", &ZORSensor::load},
+      // The eight sensor families register themselves here, in this order;
+      // each family puts its registration function in its slot.
+      {"ZORAnalogDigitalConverter", "register sensor class", nullptr},
+      {"ZORHWTempDiodeSensor", "register sensor class", nullptr},
+      {"ZORHWTemperatureSensor", "register sensor class", nullptr},
+      {"ZORMDDTemperatureSensor", "register sensor class", nullptr},
+      {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
+      {"ZORXserveTemperatureSensor", "register sensor class", nullptr},
+      {"ZORTALVEROx86Monitor", "register sensor class", nullptr},
+      {"ZORSMCTemperatureSensor", "register sensor class", nullptr},
+      {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
+      // The registry sensor entry prepares the name of the property it sets before a reading.
+      {"ZORIORegistrySensorEntry", "prepare the reading-request property name", nullptr},
+      // The CPU monitor starts its once-per-second refresh clock.
+      {"ZORTALVEROx86Monitor", "start the refresh clock", nullptr},
+  };
+  return hooks;
+}
+
+void loadPlugin() {
+  static bool loaded = false;
+  if (loaded) return;
+  loaded = true;
+  for (const PluginLoadHook& hook : pluginLoadHooks()) {
+    if (hook.run != nullptr) hook.run();
+  }
+}
+
+}  // namespace zor
