@@ -1,6 +1,6 @@
 // zor-sensors: lists every sensor of a machine in the widget's sorted order,
 // as text or as one JSON array, with readings formatted as the widget shows
-// them. Loads the plug-in, makes one controller and asks it.
+// them. Loads the plug-in, makes one controller and lists what it holds.
 
 #include <cstdint>
 #include <cstdio>
@@ -11,10 +11,9 @@
 #include <string_view>
 
 #include "platform/simulated/SimulatedMachine.h"
-#include "sensors/ZORSensor.h"
-#include "sensors/ZORSensorValueConverter.h"
 #include "widget/PluginController.h"
 #include "widget/PluginLoader.h"
+#include "widget/SensorListing.h"
 
 namespace {
 
@@ -77,11 +76,6 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
-std::string trimmed(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  return first == std::string::npos ? std::string() : text.substr(first);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,46 +101,16 @@ int main(int argc, char** argv) {
   controller->init();
   controller->setTemperatureUnitIndex(options.unitIndex);
 
-  const auto& sensors = controller->sensorArray();
-  if (!options.json) {
-    std::printf("Machine: %s%s\n", machine->name().c_str(), " (simulated)");
-  }
-  nlohmann::json list = nlohmann::json::array();
-  for (std::size_t i = 0; i < sensors.size(); ++i) {
-    zor::ZORSensor& sensor = *sensors[i];
-    auto index = static_cast<std::int32_t>(i);
-    // One reading per sensor: the raw value, the value and the reading text agree.
-    std::int32_t raw = sensor.rawValue();
-    std::string reading = controller->localizedReadingForSensorAtIndex(index, raw);
-    std::string name = controller->localizedSensorNameAtIndex(index);
-    if (!options.json) {
-      std::printf("%3d  %-36s %12s  %s\n", index, name.c_str(), trimmed(reading).c_str(),
-                  sensor.uniqueIdentifierRef().c_str());
-      continue;
-    }
-    nlohmann::json entry = {
-        {"index", index},
-        {"uniqueIdentifier", sensor.uniqueIdentifier()},
-        {"locationIdentifier", sensor.locationIdentifier()},
-        {"localizedName", name},
-        {"sensorName", sensor.sensorName()},
-        {"quantityType", sensor.quantityType()},
-        {"precision", sensor.precision()},
-        {"accuracy", sensor.accuracy()},
-        {"rawValue", raw},
-        {"value", nullptr},
-        {"unit", sensor.unit()},
-        {"reading", reading},
-    };
-    if (raw != -1) entry["value"] = sensor.valueConverter()->valueForRawSensorValue(raw);
-    list.push_back(std::move(entry));
-  }
-
   if (options.json) {
     // Texts from hardware may hold bytes that are not UTF-8: replace them rather than fail.
-    std::printf("%s\n", list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    std::string listing = zor::SensorListing::json(*controller)
+                              .dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::printf("%s\n", listing.c_str());
+  } else {
+    std::printf("Machine: %s (simulated)\n", machine->name().c_str());
+    std::fputs(zor::SensorListing::text(*controller).c_str(), stdout);
   }
-  if (sensors.empty()) {
+  if (controller->sensorArray().empty()) {
     // In JSON mode the array stays clean on standard output; the notice goes beside it.
     std::fprintf(options.json ? stderr : stdout, "%s\n",
                  controller->localizedStatusMessage().c_str());

@@ -5,6 +5,7 @@
 #include "platform/EmbeddedFiles.h"
 #include "platform/IOKitBackend.h"
 #include "platform/PropertyListSerialization.h"
+#include "platform/UserDefaults.h"
 
 namespace zor {
 namespace {
@@ -81,15 +82,40 @@ std::shared_ptr<SimulatedMachine> SimulatedMachine::fromProfile(const PlistValue
     refuse(source, reason, errorLine);
     return nullptr;
   }
+  auto system = SimulatedSystem::build(*root, &reason);
+  if (!system) {
+    refuse(source, reason, errorLine);
+    return nullptr;
+  }
+  if (const PlistValue* defaults = profile.find("UserDefaults")) {
+    if (!defaults->isDictionary()) {
+      refuse(source,
+             std::string("\"UserDefaults\" is a ") + plistTypeName(defaults->type()) +
+                 ", expected a dictionary",
+             errorLine);
+      return nullptr;
+    }
+  }
   std::shared_ptr<SimulatedMachine> machine(new SimulatedMachine());
   machine->profile_ = *root;
   machine->name_ = std::move(name);
   machine->registry_ = std::move(registry);
+  machine->system_ = std::move(system);
   return machine;
 }
 
 void SimulatedMachine::install(std::shared_ptr<SimulatedMachine> machine) {
   iokit::IOKitBackend::setCurrent(machine ? machine->registry_ : nullptr);
+  SystemBackend::setCurrent(machine ? machine->system_ : nullptr);
+  PlistDictionary defaults;
+  if (machine) {
+    if (const PlistDictionary* given = machine->profile_.count("UserDefaults")
+                                           ? machine->profile_.at("UserDefaults").asDictionary()
+                                           : nullptr) {
+      defaults = *given;
+    }
+  }
+  UserDefaults::standard().registerStandardDomain(defaults);
   installedMachine() = std::move(machine);
 }
 

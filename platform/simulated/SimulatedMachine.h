@@ -10,6 +10,7 @@
 
 #include "platform/PropertyList.h"
 #include "platform/simulated/SimulatedRegistry.h"
+#include "platform/simulated/SimulatedSystem.h"
 
 namespace zor {
 
@@ -25,7 +26,10 @@ class SimulatedMachine {
   static std::shared_ptr<SimulatedMachine> fromProfile(const PlistValue& profile,
                                                        const std::string& source,
                                                        std::string* errorLine);
-  // Makes `machine` the platform of the process (null removes it).
+  // Makes `machine` the platform of the process (null removes it): its
+  // registry, its operating-system services and its "UserDefaults" as the
+  // standard user-defaults domain. Process-wide descriptions of the machine
+  // are made afresh for the new one (SystemBackend::generation()).
   static void install(std::shared_ptr<SimulatedMachine> machine);
   static SimulatedMachine* current();
 
@@ -34,6 +38,7 @@ class SimulatedMachine {
   bool isDemo() const { return isDemo_; }
   SimulatedRegistry& registry() const { return *registry_; }
   const std::shared_ptr<SimulatedRegistry>& sharedRegistry() const { return registry_; }
+  SimulatedSystem& system() const { return *system_; }
 
  private:
   SimulatedMachine() = default;
@@ -41,6 +46,7 @@ class SimulatedMachine {
   std::string name_;
   bool isDemo_ = false;
   std::shared_ptr<SimulatedRegistry> registry_;
+  std::shared_ptr<SimulatedSystem> system_;
 };
 
 }  // namespace zor
