@@ -1,5 +1,7 @@
 #include "platform/simulated/DriverBehaviours.h"
 
+#include "platform/simulated/ATASMARTDriverBehaviour.h"
+#include "platform/simulated/HIDIdleDriverBehaviour.h"
 #include "platform/simulated/SensorDriverBehaviour.h"
 
 namespace zor {
@@ -8,6 +10,8 @@ namespace {
 // One row per driver. Drivers that serve their own keys come before "Wave",
 // which they may use as well; "Wave" alone makes a hardware sensor service.
 constexpr DriverBehaviourRow kRows[] = {
+    {"ATASMART", &ATASMARTDriverBehaviour::make},
+    {"HIDIdle", &HIDIdleDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
 };
 
