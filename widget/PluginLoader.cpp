@@ -1,6 +1,7 @@
 #include "widget/PluginLoader.h"
 
 #include "sensors/ZORSensor.h"
+#include "smart/ZORSMARTTemperatureSensor.h"
 #include "widget/PluginController.h"
 
 namespace zor {
@@ -14,7 +15,7 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORHWTempDiodeSensor", "register sensor class", nullptr},
       {"ZORHWTemperatureSensor", "register sensor class", nullptr},
       {"ZORMDDTemperatureSensor", "register sensor class", nullptr},
-      {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
+      {"ZORSMARTTemperatureSensor", "register sensor class", &ZORSMARTTemperatureSensor::load},
       {"ZORXserveTemperatureSensor", "register sensor class", nullptr},
       {"ZORTALVEROx86Monitor", "register sensor class", nullptr},
       {"ZORSMCTemperatureSensor", "register sensor class", nullptr},
