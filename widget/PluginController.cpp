@@ -172,7 +172,7 @@ std::int32_t PluginController::numberOfAvailableSensors() {
 
 std::uint32_t PluginController::sensorIndexForSensorID(std::string_view sensorID) const {
   if (sensorID.empty()) return 0xFFFFFFFFu;
-  auto found = sensorIndicesByID_.find(std::string(sensorID));
+  auto found = sensorIndicesByID_.find(sensorID);
   return found == sensorIndicesByID_.end() ? 0xFFFFFFFFu : found->second;
 }
 
@@ -301,7 +301,9 @@ std::optional<std::string> PluginController::prunedSensorNameForName(const std::
   // UTF-8 text directly: prefixEnd[k] is the byte length of the first k code
   // units, or npos where k would split a surrogate pair (no candidate there).
   // A malformed UTF-8 sequence counts as the one unit it decodes to (U+FFFD).
-  std::vector<std::size_t> prefixEnd{0};
+  std::vector<std::size_t> prefixEnd;
+  prefixEnd.reserve(name.size() + 1);
+  prefixEnd.push_back(0);
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
   const auto length = static_cast<std::int32_t>(std::min<std::size_t>(name.size(), INT32_MAX));
   for (std::int32_t offset = 0; offset < length;) {

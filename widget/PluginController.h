@@ -8,6 +8,7 @@
 // init(); everything runs on the host's main thread.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -101,7 +102,15 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
 
   std::optional<std::string> widgetIdentifier_;
   std::vector<std::shared_ptr<ZORSensor>> sensorArray_;
-  std::unordered_map<std::string, std::uint32_t> sensorIndicesByID_;
+  // Looked up by string_view without building a string (transparent hash).
+  struct IdentifierHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>()(text);
+    }
+  };
+  std::unordered_map<std::string, std::uint32_t, IdentifierHash, std::equal_to<>>
+      sensorIndicesByID_;
   std::int32_t currentState_ = 0;
   std::int32_t sensorIndices_[2] = {-1, -1};
   std::int32_t preferredTemperatureUnit_ = 0;

@@ -1,5 +1,7 @@
 #include "widget/PluginLoader.h"
 
+#include "cpu/ZORTALVEROx86Monitor.h"
+#include "registry/ZORIORegistrySensorEntry.h"
 #include "sensors/ZORSensor.h"
 #include "smart/ZORSMARTTemperatureSensor.h"
 #include "widget/PluginController.h"
@@ -17,13 +19,14 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORMDDTemperatureSensor", "register sensor class", nullptr},
       {"ZORSMARTTemperatureSensor", "register sensor class", &ZORSMARTTemperatureSensor::load},
       {"ZORXserveTemperatureSensor", "register sensor class", nullptr},
-      {"ZORTALVEROx86Monitor", "register sensor class", nullptr},
+      {"ZORTALVEROx86Monitor", "register sensor class", &ZORTALVEROx86Monitor::load},
       {"ZORSMCTemperatureSensor", "register sensor class", nullptr},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
       // The registry sensor entry prepares the name of the property it sets before a reading.
-      {"ZORIORegistrySensorEntry", "prepare the reading-request property name", nullptr},
+      {"ZORIORegistrySensorEntry", "prepare the reading-request property name",
+       &ZORIORegistrySensorEntry::load},
       // The CPU monitor starts its once-per-second refresh clock.
-      {"ZORTALVEROx86Monitor", "start the refresh clock", nullptr},
+      {"ZORTALVEROx86Monitor", "start the refresh clock", &ZORTALVEROx86Monitor::startRefreshClock},
   };
   return hooks;
 }

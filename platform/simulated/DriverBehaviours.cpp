@@ -1,6 +1,7 @@
 #include "platform/simulated/DriverBehaviours.h"
 
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
+#include "platform/simulated/CPUMonitorDriverBehaviour.h"
 #include "platform/simulated/HIDIdleDriverBehaviour.h"
 #include "platform/simulated/SensorDriverBehaviour.h"
 
@@ -11,6 +12,7 @@ namespace {
 // which they may use as well; "Wave" alone makes a hardware sensor service.
 constexpr DriverBehaviourRow kRows[] = {
     {"ATASMART", &ATASMARTDriverBehaviour::make},
+    {"CPUMonitor", &CPUMonitorDriverBehaviour::make},
     {"HIDIdle", &HIDIdleDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
 };

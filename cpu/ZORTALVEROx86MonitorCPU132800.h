@@ -1,0 +1,18 @@
+#pragma once
+// The CPU-monitor sensor of processors with signature 132800 (family 6, model
+// 44): the rules of signature 67232, with turbo ratios for up to six
+// active cores. Found by class name during discovery.
+
+#include "cpu/ZORTALVEROx86MonitorCPU67232.h"
+
+namespace zor {
+
+class ZORTALVEROx86MonitorCPU132800 : public ZORTALVEROx86MonitorCPU67232 {
+ public:
+  static const ZORTALVEROx86MonitorClass& monitorClassObject();
+  const ZORTALVEROx86MonitorClass& monitorClass() const override { return monitorClassObject(); }
+
+  std::uint32_t maxTurboBoostCoreCount() const override { return 6; }
+};
+
+}  // namespace zor

@@ -1,0 +1,84 @@
+// The demo machines' CPU-monitoring drivers and the plug-in's class-load
+// hooks of the CPU-monitor sensor.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "cpu/ZORTALVEROx86Monitor.h"
+#include "platform/Clock.h"
+#include "platform/simulated/SimulatedMachine.h"
+#include "widget/PluginLoader.h"
+
+namespace zor::testing {
+namespace {
+
+struct DemoCase {
+  const char* profile;  // "demo" or a path below the source folder
+  const char* className;
+  std::size_t cores;
+  double junctionLimit;
+};
+
+class CPUDemoMachineTest : public ::testing::TestWithParam<DemoCase> {};
+
+TEST_P(CPUDemoMachineTest, ListsLiveCoreTemperatures) {
+  const DemoCase& c = GetParam();
+  ScopedManualClock clock(1'765'000'000.0);
+  ZORTALVEROx86Monitor::startRefreshClock();
+  std::string source = c.profile;
+  if (source != "demo") source = std::string(ZOR_SOURCE_DIR) + "/" + source;
+  std::string error;
+  auto machine = SimulatedMachine::load(source, &error);
+  ASSERT_NE(machine, nullptr) << error;
+  SimulatedMachine::install(machine);
+  {
+    auto sensors = ZORTALVEROx86Monitor::allSensors();
+    ASSERT_EQ(sensors.size(), c.cores) << c.profile;
+    for (std::size_t i = 0; i < sensors.size(); ++i) {
+      auto* monitor = static_cast<ZORTALVEROx86Monitor*>(sensors[i].get());
+      EXPECT_EQ(monitor->sensorClass().name, c.className);
+      EXPECT_EQ(monitor->locationIdentifier(), "CPU Core " + std::to_string(i + 1));
+      EXPECT_EQ(monitor->maximumJunctionTemperature(), c.junctionLimit);
+    }
+    // Readings move with the driver's curves from one refresh to the next.
+    std::vector<double> first;
+    for (auto& sensor : sensors) {
+      ASSERT_NE(sensor->rawValue(), -1) << sensor->locationIdentifier();
+      first.push_back(sensor->value());
+      EXPECT_GT(first.back(), 30.0);
+      EXPECT_LT(first.back(), 80.0);
+    }
+    clock.advance(9);
+    bool moved = false;
+    for (std::size_t i = 0; i < sensors.size(); ++i) {
+      ASSERT_NE(sensors[i]->rawValue(), -1);
+      moved = moved || sensors[i]->value() != first[i];
+    }
+    EXPECT_TRUE(moved) << c.profile;
+  }
+  EXPECT_EQ(machine->registry().outstandingReferences(), 0);
+  SimulatedMachine::install(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, CPUDemoMachineTest,
+                         ::testing::Values(DemoCase{"demo", "ZORTALVEROx86MonitorCPU67184", 2, 105},
+                                           DemoCase{"machines/intel-tower.plist",
+                                                    "ZORTALVEROx86MonitorCPU67232", 8, 95}));
+
+TEST(CPUMonitorLoadHookTest, RegistersBeforeTheSMCFamilyAndStartsTheClockLast) {
+  const auto& hooks = pluginLoadHooks();
+  std::vector<std::size_t> positions;
+  for (std::size_t i = 0; i < hooks.size(); ++i) {
+    if (std::string(hooks[i].className) == "ZORTALVEROx86Monitor") positions.push_back(i);
+  }
+  ASSERT_EQ(positions.size(), 2u);
+  EXPECT_EQ(hooks[positions[0]].run, &ZORTALVEROx86Monitor::load);
+  EXPECT_EQ(std::string(hooks[positions[0] + 1].className), "ZORSMCTemperatureSensor");
+  EXPECT_EQ(hooks[positions[1]].run, &ZORTALVEROx86Monitor::startRefreshClock);
+  EXPECT_EQ(positions[1], hooks.size() - 1);
+}
+
+}  // namespace
+}  // namespace zor::testing

@@ -1,0 +1,196 @@
+#pragma once
+// Machines for the CPU-monitor tests: status blocks encoded byte by byte at
+// the driver's published offsets (header 20 bytes, 36 per core, 8-byte
+// trailer, little-endian, 64-bit fields on 4-byte boundaries; the fields the
+// sensors never read carry noise so that a misplaced read shows), driver
+// service entries around them, and a fixture that installs the machine, a
+// manual clock and a log capture and checks that every registry reference
+// taken during a test was given back.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cpu/ZORTALVEROx86Monitor.h"
+#include "platform/Clock.h"
+#include "platform/PropertyList.h"
+#include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
+#include "platform/simulated/SimulatedEntry.h"
+#include "platform/simulated/SimulatedMachine.h"
+#include "registry/ZORIORegistryEntry.h"
+
+namespace zor::testing {
+
+constexpr const char* kDriverClass = "com_talvero_driver_TALVEROx86Monitoring";
+constexpr const char* kXeonKey = "EnableCoreTempReadingsForXeon10670";
+constexpr const char* kFrequencyKey = "EnableFrequencyReadingsForCPU10670";
+
+struct CoreSpec {
+  std::uint32_t updateTime = 0;
+  std::int32_t thermalReading = 0;
+  std::uint64_t performanceStatus = 0;
+  std::uint64_t busSpeedCode = 0;
+};
+
+struct StatusSpec {
+  std::uint32_t driverVersion = 7;
+  std::uint64_t platformInfo = 0;
+  std::uint32_t statusFlags = 0x1;
+  std::vector<CoreSpec> cores;
+  std::uint64_t turboRatioLimits = 0;
+  // The core count written in the header, when it should differ from cores.size().
+  std::optional<std::uint32_t> announcedCores;
+  // Bytes cut from the end of the encoded block.
+  std::size_t truncateBy = 0;
+};
+
+inline void putUInt32(PlistData& bytes, std::size_t offset, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i)
+    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+inline void putUInt64(PlistData& bytes, std::size_t offset, std::uint64_t value) {
+  for (std::size_t i = 0; i < 8; ++i)
+    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+inline std::uint32_t getUInt32(const PlistData& bytes, std::size_t offset) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t{bytes.at(offset + i)} << (8 * i);
+  return value;
+}
+
+inline PlistData encodeStatus(const StatusSpec& spec) {
+  const std::size_t cores = spec.cores.size();
+  PlistData bytes(20 + 36 * cores + 8, 0);
+  putUInt32(bytes, 0, spec.driverVersion);
+  putUInt32(bytes, 4, spec.announcedCores.value_or(static_cast<std::uint32_t>(cores)));
+  putUInt64(bytes, 8, spec.platformInfo);
+  putUInt32(bytes, 16, spec.statusFlags);
+  for (std::size_t n = 0; n < cores; ++n) {
+    const std::size_t record = 20 + 36 * n;
+    const CoreSpec& core = spec.cores[n];
+    putUInt32(bytes, record + 0, core.updateTime);
+    putUInt32(bytes, record + 4, 0xDEADBEEFu);  // not read by the sensors
+    putUInt32(bytes, record + 8, static_cast<std::uint32_t>(core.thermalReading));
+    putUInt64(bytes, record + 12, core.performanceStatus);
+    putUInt64(bytes, record + 20, 0xA5A5A5A5A5A5A5A5u);  // not read by the sensors
+    putUInt64(bytes, record + 28, core.busSpeedCode);
+  }
+  putUInt64(bytes, 20 + 36 * cores, spec.turboRatioLimits);
+  bytes.resize(bytes.size() - std::min(spec.truncateBy, bytes.size()));
+  return bytes;
+}
+
+// `count` cores, all refreshed at `updateTime` with the same reading.
+inline std::vector<CoreSpec> uniformCores(std::size_t count, std::uint32_t updateTime,
+                                          std::int32_t thermalReading) {
+  return std::vector<CoreSpec>(count, CoreSpec{updateTime, thermalReading, 0, 0});
+}
+
+struct DriverSpec {
+  std::string name = "CPUMonitor";
+  std::optional<std::string> brand = "Intel(R) Core(TM)2 Duo CPU     T9300  @ 2.50GHz";
+  std::optional<std::int64_t> signature = 67190;
+  // The status property; a data value normally, anything else to test refusals.
+  std::optional<PlistValue> status;
+  // With the simulated driver ("CPUMonitor" behaviour), "ForceUpdate" refreshes the block.
+  bool liveDriver = false;
+  PlistDictionary wave;
+};
+
+inline PlistValue driverEntry(const DriverSpec& spec) {
+  PlistDictionary entry{{"IOObjectClass", PlistValue(kDriverClass)},
+                        {"IORegistryEntryName", PlistValue(spec.name)}};
+  if (spec.brand) entry["CPUBrand"] = PlistValue(*spec.brand);
+  if (spec.signature) entry["CPUSignature"] = PlistValue::integer(*spec.signature);
+  if (spec.status) entry["CPUStatus"] = *spec.status;
+  PlistDictionary simulation;
+  if (spec.liveDriver) simulation["CPUMonitor"] = PlistValue(PlistDictionary{});
+  if (!spec.wave.empty()) simulation["Wave"] = PlistValue(spec.wave);
+  if (!simulation.empty()) entry["ZORSimulation"] = PlistValue(simulation);
+  return PlistValue(entry);
+}
+
+inline PlistValue waveCurve(double base, double amplitude, double period) {
+  return PlistValue(PlistDictionary{{"Base", PlistValue::real(base)},
+                                    {"Amplitude", PlistValue::real(amplitude)},
+                                    {"PeriodSeconds", PlistValue::real(period)}});
+}
+
+inline PlistValue profileWithDrivers(const std::vector<DriverSpec>& drivers) {
+  PlistArray children;
+  for (const DriverSpec& driver : drivers) children.push_back(driverEntry(driver));
+  PlistDictionary root{{"IOObjectClass", PlistValue("IORegistryEntry")},
+                       {"IORegistryEntryName", PlistValue("Root")},
+                       {"IORegistryEntryChildren", PlistValue(children)}};
+  return PlistValue(
+      PlistDictionary{{"Name", PlistValue("cpu test machine")}, {"Registry", PlistValue(root)}});
+}
+
+// Installs a machine per test on a manual clock; at the end checks that
+// every registry reference was given back and removes the user defaults the
+// CPU families read.
+class CPUMonitorTest : public ::testing::Test {
+ protected:
+  static constexpr double kStart = 1'700'000'000.0;
+
+  void SetUp() override { ZORTALVEROx86Monitor::startRefreshClock(); }
+  void TearDown() override {
+    if (machine_) {
+      EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
+          << "a registry reference was not given back";
+    }
+    SimulatedMachine::install(nullptr);
+    UserDefaults::standard().removeObjectForKey(kXeonKey);
+    UserDefaults::standard().removeObjectForKey(kFrequencyKey);
+  }
+
+  std::uint32_t now() { return static_cast<std::uint32_t>(clock_.clock().now()); }
+
+  void install(const std::vector<DriverSpec>& drivers) {
+    std::string error;
+    machine_ = SimulatedMachine::fromProfile(profileWithDrivers(drivers), "cpu test", &error);
+    ASSERT_NE(machine_, nullptr) << error;
+    SimulatedMachine::install(machine_);
+  }
+  // One driver with the given block and brand/signature. The default
+  // processor family (1776) keeps the default junction limits.
+  void installBlock(const StatusSpec& status, std::int64_t signature = 1776,
+                    const std::string& brand = "Intel(R) Core(TM)2 Duo CPU     T7700  @ 2.40GHz",
+                    bool liveDriver = false) {
+    DriverSpec driver;
+    driver.status = PlistValue(encodeStatus(status));
+    driver.signature = signature;
+    driver.brand = brand;
+    driver.liveDriver = liveDriver;
+    install({driver});
+  }
+  // Replaces the published block of the driver named `name`.
+  void publish(const StatusSpec& status, const std::string& name = "CPUMonitor") {
+    SimulatedEntry* entry = machine_->registry().findEntryNamed(name);
+    ASSERT_NE(entry, nullptr);
+    entry->properties()["CPUStatus"] = PlistValue(encodeStatus(status));
+  }
+  std::shared_ptr<ZORIORegistryEntry> firstDriver() const {
+    auto services = ZORIORegistryEntry::serviceObjectsMatchingName(std::string(kDriverClass));
+    if (!services || services->empty()) return nullptr;
+    return services->front();
+  }
+  static std::vector<std::shared_ptr<ZORTALVEROx86Monitor>> monitors() {
+    std::vector<std::shared_ptr<ZORTALVEROx86Monitor>> result;
+    for (auto& sensor : ZORTALVEROx86Monitor::allSensors()) {
+      result.push_back(std::static_pointer_cast<ZORTALVEROx86Monitor>(sensor));
+    }
+    return result;
+  }
+
+  ScopedManualClock clock_{kStart};
+  ScopedLogCapture log_;
+  std::shared_ptr<SimulatedMachine> machine_;
+};
+
+}  // namespace zor::testing
