@@ -2,14 +2,18 @@
 // as text or as one JSON array, with readings formatted as the widget shows
 // them. Loads the plug-in, makes one controller and lists what it holds.
 
+#include <stdlib.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "widget/PluginController.h"
 #include "widget/PluginLoader.h"
@@ -18,12 +22,33 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zor-sensors [--machine demo|PROFILE.plist] [--json] [--unit C|F|K]";
+    "usage: zor-sensors [--machine demo|PROFILE.plist] [--json] [--unit C|F|K] [--prefs DIR] "
+    "[-DefaultsKey value ...]";
 
 struct Options {
   std::string machine = "demo";
   bool json = false;
   std::int32_t unitIndex = 0;
+  std::optional<std::string> preferencesDirectory;
+};
+
+// Without --prefs the listing must not touch the widget's stored choices
+// (choosing a unit stores it): the preferences live in a folder of their
+// own that is removed at exit.
+class PrivatePreferences {
+ public:
+  PrivatePreferences() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zor-sensors-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~PrivatePreferences() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
 };
 
 // One clear line and exit code 2 for anything the command line gets wrong.
@@ -67,8 +92,15 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
       auto index = unitIndexFor(value);
       if (!index) return "unknown unit '" + std::string(value) + "' (use C, F or K)";
       options.unitIndex = *index;
+    } else if (argument == "--prefs") {
+      if (!takeValue() || value.empty()) return "--prefs needs a folder";
+      options.preferencesDirectory = std::string(value);
     } else if (argument == "--help" || argument == "-h") {
       return "";
+    } else if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-' && !hasInlineValue) {
+      // "-Key value": a user default for this run (read by the user defaults).
+      if (i + 1 >= argc) return "user default '" + std::string(argument) + "' needs a value";
+      ++i;
     } else {
       return "unknown argument '" + std::string(argv[i]) + "'";
     }
@@ -95,6 +127,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   zor::SimulatedMachine::install(machine);
+  zor::UserDefaults::standard().setArgumentDomain(argc, argv);
+  std::optional<PrivatePreferences> privatePreferences;
+  if (options.preferencesDirectory) {
+    zor::UserDefaults::setPreferencesDirectory(*options.preferencesDirectory);
+  } else {
+    privatePreferences.emplace();
+    if (privatePreferences->path().empty()) {
+      std::fprintf(stderr, "zor-sensors: cannot create a temporary preferences folder\n");
+      return 2;
+    }
+    zor::UserDefaults::setPreferencesDirectory(privatePreferences->path());
+  }
 
   zor::loadPlugin();
   auto controller = std::make_shared<zor::PluginController>();

@@ -11,8 +11,10 @@
 #include "platform/CurrentLocale.h"
 #include "platform/StringFormat.h"
 #include "platform/SystemLog.h"
+#include "platform/UserDefaults.h"
 #include "sensors/ZORSensor.h"
 #include "sensors/ZORSensorValueConverter.h"
+#include "system/ZORMachineInfo.h"
 #include "widget/ScriptBridge.h"
 #include "widget/WindowScriptObject.h"
 
@@ -133,6 +135,7 @@ bool PluginController::init() {
     sensorIndicesByID_.insert_or_assign(sensorArray_[i]->uniqueIdentifierRef(),
                                         static_cast<std::uint32_t>(i));
   }
+  machineInfo_ = ZORMachineInfo::sharedMachineInfo();
 
   sensorIndices_[0] = -1;
   sensorIndices_[1] = -1;
@@ -257,6 +260,83 @@ std::int32_t PluginController::preferredSensorIndexAtDisplayIndex(std::int32_t d
 
 std::int32_t PluginController::preferredTemperatureUnitIndex() {
   return preferredTemperatureUnit_;
+}
+
+// --- Stored choices ----------------------------------------------------------
+
+namespace {
+
+constexpr const char* kTemperatureUnitKey = "IndexOfTemperatureUnit";
+constexpr const char* kSensorIDKeys[2] = {"SensorIDForDisplayPosition1",
+                                          "SensorIDForDisplayPosition2"};
+constexpr const char* kSensorIndexKeys[2] = {"SensorIndexForDisplayPosition1",
+                                             "SensorIndexForDisplayPosition2"};
+
+const PlistValue* memberOf(const PlistDictionary& dictionary, const std::string& key) {
+  auto found = dictionary.find(key);
+  return found == dictionary.end() ? nullptr : &found->second;
+}
+
+// A stored number as a signed 32-bit integer (the low bits of a wider one).
+std::int32_t int32Of(const PlistValue& value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value.integerValue().value_or(0)));
+}
+
+}  // namespace
+
+void PluginController::readPreferences() {
+  const auto sensorCount = static_cast<std::int64_t>(sensorArray_.size());
+  const std::optional<std::string> domainName = Bundle::pluginBundle().bundleIdentifier();
+  if (!domainName || !machineInfo_) return;
+  const std::optional<PlistDictionary> domain =
+      UserDefaults::standard().persistentDomainForName(*domainName);
+  if (!domain) return;
+  const PlistValue* machineEntry = memberOf(*domain, machineInfo_->machineSerialNumber());
+  if (machineEntry == nullptr || !machineEntry->isDictionary()) return;
+  const PlistDictionary& machine = *machineEntry->asDictionary();
+
+  for (int position = 0; position < 2; ++position) {
+    std::int32_t sensorIndex = -1;
+    if (const PlistValue* id =
+            memberOf(machine, widgetInstanceKeyForPreferenceKey(kSensorIDKeys[position]))) {
+      // A stored identifier of another type matches no sensor.
+      sensorIndex = static_cast<std::int32_t>(
+          sensorIndexForSensorID(id->asString() ? std::string_view(*id->asString()) : ""));
+    } else if (const PlistValue* index = memberOf(
+                   machine, widgetInstanceKeyForPreferenceKey(kSensorIndexKeys[position]))) {
+      const std::int32_t value = int32Of(*index);
+      sensorIndex = value >= -1 && value < sensorCount ? value : -1;
+    }
+    sensorIndices_[position] = sensorIndex;
+  }
+
+  const PlistValue* unit = memberOf(*domain, kTemperatureUnitKey);
+  if (unit == nullptr) unit = memberOf(machine, kTemperatureUnitKey);
+  const std::int32_t unitIndex = unit != nullptr ? int32Of(*unit) : 0;
+  preferredTemperatureUnit_ = static_cast<std::uint32_t>(unitIndex) <= 2u ? unitIndex : 0;
+}
+
+void PluginController::writePreferences() {
+  const std::optional<std::string> domainName = Bundle::pluginBundle().bundleIdentifier();
+  if (!domainName || !machineInfo_) return;
+  UserDefaults& defaults = UserDefaults::standard();
+  PlistDictionary domain =
+      defaults.persistentDomainForName(*domainName).value_or(PlistDictionary());
+  domain[kTemperatureUnitKey] = PlistValue::integer(preferredTemperatureUnit_);
+
+  const std::string serialNumber = machineInfo_->machineSerialNumber();
+  PlistDictionary machine;
+  if (const PlistValue* stored = memberOf(domain, serialNumber)) {
+    if (const PlistDictionary* dictionary = stored->asDictionary()) machine = *dictionary;
+  }
+  for (int position = 0; position < 2; ++position) {
+    machine[widgetInstanceKeyForPreferenceKey(kSensorIDKeys[position])] =
+        PlistValue(sensorIDForDisplayIndex(position));
+    machine.erase(widgetInstanceKeyForPreferenceKey(kSensorIndexKeys[position]));
+  }
+  domain[serialNumber] = PlistValue(std::move(machine));
+  defaults.setPersistentDomain(domain, *domainName);
+  defaults.synchronize();
 }
 
 // --- Display texts -----------------------------------------------------------

@@ -21,6 +21,7 @@
 namespace zor {
 
 class WindowScriptObject;
+class ZORMachineInfo;
 class ZORSensor;
 
 class PluginController : public std::enable_shared_from_this<PluginController> {
@@ -62,6 +63,12 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
   void setTemperatureUnitIndex(std::int32_t unitIndex);
   std::int32_t preferredSensorIndexAtDisplayIndex(std::int32_t displayIndex);
   std::int32_t preferredTemperatureUnitIndex();
+  // The stored choices live in the user-defaults domain named by the plug-in
+  // bundle's identifier: "IndexOfTemperatureUnit" at the top level and one
+  // dictionary per machine serial number with this instance's sensor
+  // identifiers. Read when the identifier is set; written on every change.
+  void readPreferences();
+  void writePreferences();
 
   // --- Display texts ------------------------------------------------------
   void setMaximumSensorNameWidth(float width);
@@ -90,13 +97,9 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
   std::int32_t currentState() const { return currentState_; }
   float maxLabelWidth() const { return maxLabelWidth_; }
   const Font& labelFont() const { return labelFont_; }
+  const std::shared_ptr<ZORMachineInfo>& machineInfo() const { return machineInfo_; }
 
  private:
-  // Persistent storage of the choices arrives with the user-defaults store; until then these do
-  // nothing.
-  void readPreferences() {}
-  void writePreferences() {}
-
   ZORSensor* sensorAt(std::int32_t sensorIndex) const;
   std::int32_t sensorIndexAtDisplayIndex(std::int32_t displayIndex) const;
 
@@ -111,6 +114,7 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
   };
   std::unordered_map<std::string, std::uint32_t, IdentifierHash, std::equal_to<>>
       sensorIndicesByID_;
+  std::shared_ptr<ZORMachineInfo> machineInfo_;
   std::int32_t currentState_ = 0;
   std::int32_t sensorIndices_[2] = {-1, -1};
   std::int32_t preferredTemperatureUnit_ = 0;
