@@ -9,7 +9,7 @@
 #include "platform/SystemLog.h"
 #include "platform/SystemServices.h"
 #include "registry/ZORIORegistryEntry.h"
-#include "system/NSProcessInfoZORAdditions.h"
+#include "system/ZORMachineInfo.h"
 
 namespace zor {
 
@@ -32,10 +32,9 @@ LoadedTables& loadedTables() {
   return tables;
 }
 
-// The feature code the scan line reports: the running system's version code
-// (the same record the shared machine description takes it from).
+// The feature code the scan line reports: the running system's version code.
 std::int32_t scanFeatureCode() {
-  return NSProcessInfoZORAdditions::operatingSystemVersionCode();
+  return ZORMachineInfo::sharedMachineInfo()->operatingSystemVersionCode();
 }
 
 // A plain file in the current directory, for when the plug-in lacks the resource.
