@@ -1,0 +1,62 @@
+#include "host/HostOptions.h"
+
+#include <charconv>
+
+namespace zor::host {
+
+namespace {
+
+bool parsePort(const std::string& text, uint16_t* port) {
+  unsigned value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || text.empty() || value > 65535) return false;
+  *port = static_cast<uint16_t>(value);
+  return true;
+}
+
+}  // namespace
+
+std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& arguments,
+                                              std::string* errorLine) {
+  HostOptions options;
+  auto fail = [errorLine](const std::string& line) -> std::optional<HostOptions> {
+    if (errorLine) *errorLine = line;
+    return std::nullopt;
+  };
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    bool takesValue = argument == "--machine" || argument == "--prefs" || argument == "--port";
+    if (takesValue && i + 1 >= arguments.size()) return fail(argument + " needs a value");
+    if (argument == "--machine") {
+      options.machine = arguments[++i];
+      if (options.machine.empty()) return fail("--machine needs a value");
+    } else if (argument == "--prefs") {
+      options.preferencesDirectory = arguments[++i];
+      if (options.preferencesDirectory->empty()) return fail("--prefs needs a value");
+    } else if (argument == "--port") {
+      if (!parsePort(arguments[++i], &options.port)) {
+        return fail("--port needs a number from 0 to 65535, not \"" + arguments[i] + "\"");
+      }
+    } else if (argument == "--stdio") {
+      options.stdio = true;
+    } else if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else {
+      return fail("unknown argument \"" + argument + "\"");
+    }
+  }
+  return options;
+}
+
+const char* HostOptions::usage() {
+  return "usage: zor-widget-host [--machine demo|PROFILE.plist] [--prefs DIR] [--port N] "
+         "[--stdio]\n"
+         "  --machine  the built-in demo machine (default) or a machine profile\n"
+         "  --prefs    folder of the stored preferences (default: the user's configuration "
+         "folder)\n"
+         "  --port     serve the widget on http://127.0.0.1:N/ (default 8941, or a free port)\n"
+         "  --stdio    answer one JSON request per line of standard input instead\n";
+}
+
+}  // namespace zor::host

@@ -1,0 +1,32 @@
+#pragma once
+// The widget host's command line:
+//   zor-widget-host [--machine demo|PROFILE.plist] [--prefs DIR] [--port N] [--stdio]
+// Parsed by main() and by the tests; a bad command line yields one error line.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zor::host {
+
+class HostOptions {
+ public:
+  // The port tried first when none (or 0) is given; when it is taken, the
+  // system picks a free one.
+  static constexpr uint16_t kDefaultPort = 8941;
+
+  std::string machine = "demo";
+  std::optional<std::string> preferencesDirectory;
+  uint16_t port = 0;  // 0: the default port, or any free one
+  bool stdio = false;
+  bool help = false;
+
+  // `arguments` excludes the program name. Nothing on a bad command line,
+  // with `errorLine` saying what is wrong.
+  static std::optional<HostOptions> parse(const std::vector<std::string>& arguments,
+                                          std::string* errorLine);
+  static const char* usage();
+};
+
+}  // namespace zor::host

@@ -1,0 +1,62 @@
+#pragma once
+// The widget host's HTTP transport: serves the widget's files from the plug-in
+// bundle and answers bridge requests POSTed to /bridge, on 127.0.0.1 and, when
+// the machine has it, on [::1], on the same port. Requests are checked with
+// RequestPolicy; bridge calls are handed to the dispatcher one at a time.
+// Used by zor-widget-host, the host tests and the benchmarks.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/BridgeDispatcher.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace zor::host {
+
+class HttpBridgeServer {
+ public:
+  explicit HttpBridgeServer(BridgeDispatcher& dispatcher);
+  ~HttpBridgeServer();
+  HttpBridgeServer(const HttpBridgeServer&) = delete;
+  HttpBridgeServer& operator=(const HttpBridgeServer&) = delete;
+
+  // Binds the loopback addresses and starts serving in the background.
+  // Port 0 lets the system choose. False, with `errorLine`, when 127.0.0.1
+  // cannot be bound; [::1] is served only when it can be bound as well.
+  bool start(uint16_t port, std::string* errorLine);
+  uint16_t port() const { return port_; }
+  bool servesIPv6() const { return listeners_.size() > 1; }
+
+  // Blocks until stop() has been called (from another thread).
+  void wait();
+  void stop();
+
+  // The dispatcher and the bundle are not thread-safe; everything that
+  // touches them holds this lock. Exposed for callers that share the dispatcher.
+  std::mutex& dispatchMutex() { return mutex_; }
+
+  static constexpr size_t kMaxRequestBytes = 64 * 1024;
+
+ private:
+  void configure(httplib::Server& server);
+
+  BridgeDispatcher& dispatcher_;
+  std::mutex mutex_;
+  uint16_t port_ = 0;
+  struct Listener {
+    std::unique_ptr<httplib::Server> server;
+    std::thread thread;
+    std::atomic<bool> finished{false};
+  };
+  std::vector<std::unique_ptr<Listener>> listeners_;
+};
+
+}  // namespace zor::host

@@ -1,0 +1,333 @@
+// The sensor widget's script. The widget host publishes one controller per
+// widget instance; here it is reached as `PluginController`, whose calls go to
+// the host's /bridge and answer with promises. Each browser tab is one widget
+// instance with an identifier of its own, kept in the tab's sessionStorage so
+// that a reload finds the same choices.
+'use strict';
+
+(() => {
+  const INSTANCE_STORAGE_KEY = 'zorsensors.widgetInstance';
+  const REFRESH_MILLISECONDS = 3000;
+  const HISTORY_POINTS = 1200;  // one hour at the refresh rate; min and max cover all
+  const CSS_PIXELS_PER_POINT = 96 / 72;
+
+  function widgetInstanceIdentifier() {
+    let identifier = null;
+    try {
+      identifier = sessionStorage.getItem(INSTANCE_STORAGE_KEY);
+    } catch (e) {
+      // Storage may be off; the tab then gets a fresh instance on every load.
+    }
+    if (!identifier || !/^[0-9a-f]{32}$/.test(identifier)) {
+      const bytes = new Uint8Array(16);
+      crypto.getRandomValues(bytes);
+      identifier = Array.from(bytes, (b) => b.toString(16).padStart(2, '0')).join('');
+      try {
+        sessionStorage.setItem(INSTANCE_STORAGE_KEY, identifier);
+      } catch (e) {
+        // See above.
+      }
+    }
+    return identifier;
+  }
+
+  // One bridge per page. Calls are sent one after another, in the order the
+  // script makes them, as the plug-in answered them on one thread.
+  class Bridge {
+    constructor(instance) {
+      this.instance = instance;
+      this.nextId = 1;
+      this.queue = Promise.resolve();
+      this.setUpAgain = null;  // set up a controller the host made anew
+    }
+
+    async send(request) {
+      const response = await fetch('bridge', {
+        method: 'POST',
+        headers: {'Content-Type': 'application/json'},
+        body: JSON.stringify(request),
+        cache: 'no-store',
+      });
+      return response.json();
+    }
+
+    async callNow(name, args) {
+      const answer =
+          await this.send({id: this.nextId++, instance: this.instance, call: name, args});
+      if (answer.newInstance && name !== 'setWidgetIdentifier' && this.setUpAgain) {
+        // The host let go of this tab's controller while it was silent (or
+        // restarted); tell the new one who it is before asking again.
+        await this.setUpAgain((n, a) => this.callNow(n, a));
+        return this.callNow(name, args);
+      }
+      if ('error' in answer) throw new Error(name + ': ' + answer.error);
+      return answer.result;
+    }
+
+    call(name, args) {
+      const result = this.queue.then(() => this.callNow(name, args));
+      this.queue = result.catch(() => undefined);
+      return result;
+    }
+
+    drop() {
+      const body = JSON.stringify({id: 0, instance: this.instance, drop: true});
+      navigator.sendBeacon('bridge', new Blob([body], {type: 'application/json'}));
+    }
+  }
+
+  const bridge = new Bridge(widgetInstanceIdentifier());
+
+  // The script sees the controller under the name "PluginController".
+  window.PluginController = new Proxy({}, {
+    get(target, name) {
+      if (typeof name !== 'string' || name === 'then') return undefined;
+      return (...args) => bridge.call(name, args);
+    },
+  });
+  const controller = window.PluginController;
+
+  const $ = (id) => document.getElementById(id);
+  const texts = new Map();
+  const positions = [0, 1].map((d) => ({
+    displayIndex: d,
+    element: $('position' + d),
+    sensorIndex: -1,
+    history: null,
+  }));
+  let sensorCount = 0;
+  let temperatureUnit = 0;
+  let refreshTimer = 0;
+
+  function text(key) {
+    return texts.has(key) ? texts.get(key) : key;
+  }
+
+  async function loadTexts() {
+    const keys = new Set(['Sensors', 'The sensor host does not answer', 'none', 'Lowest',
+      'Highest']);
+    document.querySelectorAll('[data-text]').forEach((e) => keys.add(e.dataset.text));
+    document.querySelectorAll('[data-title]').forEach((e) => keys.add(e.dataset.title));
+    for (const key of keys) {
+      texts.set(key, await controller.localizedStringForElementWithName(key));
+    }
+    document.querySelectorAll('[data-text]').forEach((e) => {
+      e.textContent = text(e.dataset.text);
+    });
+    document.querySelectorAll('[data-title]').forEach((e) => {
+      e.title = text(e.dataset.title);
+      e.setAttribute('aria-label', e.title);
+    });
+    document.title = text('Sensors');
+  }
+
+  // The widest name the labels can show, in points, as the controller measures.
+  function labelWidthInPoints() {
+    const name = positions[0].element.querySelector('.name');
+    return name.clientWidth / CSS_PIXELS_PER_POINT;
+  }
+
+  async function setUp(call) {
+    await call('setWidgetIdentifier', [bridge.instance]);
+    await call('setMaximumSensorNameWidth', [labelWidthInPoints()]);
+  }
+
+  // A reading's number, read back from its text ("   74.3F", "  1,2345 V").
+  function numberOfReading(reading) {
+    const match = /^\s*(-?\d+(?:[.,]\d+)?)/.exec(reading);
+    return match ? parseFloat(match[1].replace(',', '.')) : null;
+  }
+
+  function newHistory(sensorIndex, unit) {
+    return {sensorIndex, unit, values: [], lowest: null, highest: null};
+  }
+
+  function record(position, reading) {
+    const history = position.history;
+    const value = numberOfReading(reading);
+    if (value === null || !Number.isFinite(value)) return;
+    history.values.push(value);
+    if (history.values.length > HISTORY_POINTS) history.values.shift();
+    const shown = reading.trim();
+    if (!history.lowest || value < history.lowest.value) history.lowest = {value, text: shown};
+    if (!history.highest || value > history.highest.value) history.highest = {value, text: shown};
+  }
+
+  function drawHistory(position) {
+    const canvas = position.element.querySelector('.sparkline');
+    const values = position.history ? position.history.values : [];
+    const ratio = window.devicePixelRatio || 1;
+    const width = canvas.clientWidth;
+    const height = canvas.clientHeight;
+    canvas.width = Math.round(width * ratio);
+    canvas.height = Math.round(height * ratio);
+    const g = canvas.getContext('2d');
+    g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    g.clearRect(0, 0, width, height);
+    const range = position.element.querySelector('.range');
+    const history = position.history;
+    range.querySelector('.minimum').textContent =
+        history && history.lowest ? text('Lowest') + ' ' + history.lowest.text : '';
+    range.querySelector('.maximum').textContent =
+        history && history.highest ? text('Highest') + ' ' + history.highest.text : '';
+    position.element.dataset.points = String(values.length);
+    if (values.length < 2) return;
+    let low = Math.min(...values);
+    let high = Math.max(...values);
+    if (high - low < 1e-9) {
+      low -= 1;
+      high += 1;
+    }
+    const x = (i) => 1 + (i * (width - 2)) / (values.length - 1);
+    const y = (v) => height - 2 - ((v - low) * (height - 4)) / (high - low);
+    g.beginPath();
+    values.forEach((v, i) => (i ? g.lineTo(x(i), y(v)) : g.moveTo(x(i), y(v))));
+    g.strokeStyle = getComputedStyle(document.documentElement).getPropertyValue('--accent');
+    g.lineWidth = 1.25;
+    g.stroke();
+    g.fillStyle = g.strokeStyle;
+    g.beginPath();
+    g.arc(x(values.length - 1), y(values[values.length - 1]), 1.8, 0, 2 * Math.PI);
+    g.fill();
+  }
+
+  function showStatus(message) {
+    const status = $('status');
+    status.textContent = message;
+    status.hidden = !message;
+  }
+
+  // Names, icons and the chosen sensors: these change only with the choices.
+  async function refreshLabels() {
+    temperatureUnit = await controller.preferredTemperatureUnitIndex();
+    for (const position of positions) {
+      const d = position.displayIndex;
+      position.sensorIndex = await controller.preferredSensorIndexAtDisplayIndex(d);
+      const name = await controller.localizedSensorNameAtDisplayIndex(d);
+      const icon = await controller.relativePathForTypeIconAtDisplayIndex(d);
+      position.element.querySelector('.name').textContent = name;
+      position.element.querySelector('.icon').src = icon;
+      position.element.classList.toggle('empty', position.sensorIndex < 0);
+      const history = position.history;
+      if (!history || history.sensorIndex !== position.sensorIndex ||
+          history.unit !== temperatureUnit) {
+        position.history = newHistory(position.sensorIndex, temperatureUnit);
+      }
+    }
+  }
+
+  async function refreshReadings() {
+    for (const position of positions) {
+      const reading = await controller.localizedReadingAtDisplayIndex(position.displayIndex);
+      position.element.querySelector('.reading').textContent = reading;
+      if (position.sensorIndex >= 0) record(position, reading);
+      drawHistory(position);
+    }
+  }
+
+  async function refresh() {
+    window.clearTimeout(refreshTimer);
+    try {
+      await refreshReadings();
+      showStatus(sensorCount ? '' : await controller.localizedStatusMessage());
+      document.body.dataset.state = 'ready';
+    } catch (e) {
+      showStatus(text('The sensor host does not answer'));
+      document.body.dataset.state = 'offline';
+    }
+    refreshTimer = window.setTimeout(refresh, REFRESH_MILLISECONDS);
+  }
+
+  function option(value, label) {
+    const o = document.createElement('option');
+    o.value = String(value);
+    o.textContent = label;
+    return o;
+  }
+
+  let sensorNames = null;
+
+  async function fillBack() {
+    if (!sensorNames) {
+      sensorNames = [];
+      for (let i = 0; i < sensorCount; i++) {
+        sensorNames.push(await controller.localizedDifferentiatingSensorNameAtIndex(i));
+      }
+    }
+    for (const position of positions) {
+      const select = $('sensor' + position.displayIndex);
+      select.replaceChildren(option(-1, text('none')),
+          ...sensorNames.map((name, i) => option(i, name)));
+      select.value =
+          String(await controller.preferredSensorIndexAtDisplayIndex(position.displayIndex));
+    }
+    $('unit').value = String(await controller.preferredTemperatureUnitIndex());
+    $('version').textContent = await controller.localizedVersionMessage();
+    const link = $('masterLink');
+    const address = await controller.localizedURLForMasterApplication();
+    let safe = null;
+    try {
+      const url = new URL(address);
+      if (url.protocol === 'https:' || url.protocol === 'http:') safe = url.href;
+    } catch (e) {
+      // Not an address; the link stays hidden.
+    }
+    link.hidden = !safe;
+    if (safe) link.href = safe;
+  }
+
+  async function showBack() {
+    await fillBack();
+    $('card').classList.add('flipped');
+    $('front').setAttribute('aria-hidden', 'true');
+    $('back').setAttribute('aria-hidden', 'false');
+    $('sensor0').focus();
+  }
+
+  async function showFront() {
+    document.body.dataset.state = 'updating';
+    $('card').classList.remove('flipped');
+    $('front').setAttribute('aria-hidden', 'false');
+    $('back').setAttribute('aria-hidden', 'true');
+    await refreshLabels();
+    await refresh();
+    $('showBack').focus();
+  }
+
+  async function start() {
+    bridge.setUpAgain = setUp;
+    try {
+      await loadTexts();
+      await setUp((name, args) => controller[name](...args));
+      sensorCount = await controller.numberOfAvailableSensors();
+      for (const position of positions) position.element.hidden = sensorCount === 0;
+      await refreshLabels();
+    } catch (e) {
+      showStatus(text('The sensor host does not answer'));
+      document.body.dataset.state = 'offline';
+      window.setTimeout(start, REFRESH_MILLISECONDS);
+      return;
+    }
+    $('showBack').addEventListener('click', () => showBack().catch(() => undefined));
+    $('showFront').addEventListener('click', () => showFront().catch(() => undefined));
+    for (const position of positions) {
+      $('sensor' + position.displayIndex).addEventListener('change', (event) => {
+        controller.setPreferredSensorIndexForDisplayIndex(
+            Number(event.target.value), position.displayIndex).catch(() => undefined);
+      });
+    }
+    $('unit').addEventListener('change', (event) => {
+      controller.setTemperatureUnitIndex(Number(event.target.value)).catch(() => undefined);
+    });
+    window.addEventListener('resize', () => {
+      controller.setMaximumSensorNameWidth(labelWidthInPoints())
+          .then(refreshLabels)
+          .catch(() => undefined);
+    });
+    // Give the controller back when the tab goes; a tab that comes back is set up anew.
+    window.addEventListener('pagehide', () => bridge.drop());
+    await refresh();
+  }
+
+  document.addEventListener('DOMContentLoaded', start);
+})();

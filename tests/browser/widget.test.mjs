@@ -1,0 +1,228 @@
+// Drives the widget in Debian's chromium against a real zor-widget-host on
+// the demo machine: two readings with units and icons, the back side with
+// another sensor and Fahrenheit, the choices kept over a reload, and a second
+// tab with choices of its own. Saves a screenshot of the front.
+//
+// Environment: ZOR_WIDGET_HOST (the host program), ZOR_BROWSER_OUTPUT (where
+// the screenshot goes).
+
+import {spawn} from 'node:child_process';
+import {mkdtempSync, mkdirSync, readdirSync, rmSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import path from 'node:path';
+import {chromium} from 'playwright-core';
+
+const hostProgram = process.env.ZOR_WIDGET_HOST;
+const outputDir = process.env.ZOR_BROWSER_OUTPUT;
+if (!hostProgram || !outputDir) {
+  console.error('ZOR_WIDGET_HOST and ZOR_BROWSER_OUTPUT must be set');
+  process.exit(2);
+}
+
+const TIMEOUT = 20000;
+let passed = 0;
+let failed = 0;
+
+function check(what, ok, detail = '') {
+  if (ok) {
+    passed++;
+    console.log(`ok   ${what}`);
+  } else {
+    failed++;
+    console.log(`FAIL ${what}${detail ? ': ' + detail : ''}`);
+  }
+}
+
+// Starts the host on a free port and resolves with its address and output.
+function startHost(prefsDir) {
+  return new Promise((resolve, reject) => {
+    const child = spawn(hostProgram, ['--port', '0', '--prefs', prefsDir],
+        {stdio: ['ignore', 'pipe', 'pipe']});
+    let output = '';
+    const timer = setTimeout(() => reject(new Error('host printed no address: ' + output)),
+        TIMEOUT);
+    const onData = (chunk) => {
+      output += chunk;
+      const match = /Open the widget at (http:\/\/127\.0\.0\.1:\d+\/)/.exec(output);
+      if (match) {
+        clearTimeout(timer);
+        resolve({child, url: match[1], output: () => output});
+      }
+    };
+    child.stdout.on('data', onData);
+    child.stderr.on('data', (chunk) => (output += chunk));
+    child.on('exit', (code) => reject(new Error(`host ended (${code}): ${output}`)));
+  });
+}
+
+const readingPattern = /^\s*-?\d+(?:[.,]\d+)?\s?\S+$/;
+
+async function waitUntilShowing(page) {
+  await page.waitForFunction(() => {
+    const readings = [...document.querySelectorAll('.front .reading')];
+    return document.body.dataset.state === 'ready' &&
+        readings.every((e) => e.textContent.trim() !== '');
+  }, null, {timeout: TIMEOUT});
+}
+
+async function front(page) {
+  return page.evaluate(() => [0, 1].map((d) => {
+    const position = document.getElementById('position' + d);
+    const icon = position.querySelector('.icon');
+    return {
+      name: position.querySelector('.name').textContent,
+      reading: position.querySelector('.reading').textContent,
+      icon: icon.getAttribute('src'),
+      iconLoaded: icon.complete && icon.naturalWidth > 0,
+    };
+  }));
+}
+
+const choices = (page) => page.evaluate(async () => ({
+  first: await PluginController.preferredSensorIndexAtDisplayIndex(0),
+  second: await PluginController.preferredSensorIndexAtDisplayIndex(1),
+  unit: await PluginController.preferredTemperatureUnitIndex(),
+}));
+
+async function flipToBack(page) {
+  await page.click('#showBack');
+  await page.waitForFunction(() => document.getElementById('card').classList.contains('flipped') &&
+      document.getElementById('sensor0').options.length > 1, null, {timeout: TIMEOUT});
+}
+
+async function flipToFront(page) {
+  await page.click('#showFront');
+  await page.waitForFunction(() => !document.getElementById('card').classList.contains('flipped'),
+      null, {timeout: TIMEOUT});
+  await waitUntilShowing(page);
+}
+
+async function main() {
+  const work = mkdtempSync(path.join(tmpdir(), 'zor-browser-'));
+  const prefsDir = path.join(work, 'prefs');
+  const profileDir = path.join(work, 'chromium');
+  mkdirSync(prefsDir);
+  mkdirSync(outputDir, {recursive: true});
+  const host = await startHost(prefsDir);
+  let context = null;
+  try {
+    check('the host says the demo machine is simulated', /SIMULATED/.test(host.output()),
+        host.output());
+    context = await chromium.launchPersistentContext(profileDir, {
+      executablePath: '/usr/bin/chromium',
+      headless: true,
+      args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+      viewport: {width: 340, height: 220},
+    });
+    const page = context.pages()[0] || await context.newPage();
+    const pageErrors = [];
+    page.on('pageerror', (e) => pageErrors.push(String(e)));
+    await page.goto(host.url);
+    await waitUntilShowing(page);
+
+    // The front: two readings with units, names and loaded type icons.
+    const shown = await front(page);
+    for (const [d, p] of shown.entries()) {
+      check(`position ${d + 1} shows a reading with its unit`, readingPattern.test(p.reading),
+          JSON.stringify(p.reading));
+      check(`position ${d + 1} shows a name`, p.name.trim() !== '');
+      check(`position ${d + 1} shows a type icon`,
+          /^Images\/T(Unkn|Temp|Elec|Fan|Light|Load|Info|Freq)\.png$/.test(p.icon) && p.iconLoaded,
+          p.icon);
+    }
+    // Let the history graph draw a line before the picture is taken.
+    await page.waitForFunction(() => Number(document.getElementById('position0').dataset.points) >= 2 &&
+        document.querySelector('#position0 .range .maximum').textContent !== '', null,
+    {timeout: TIMEOUT});
+    await page.screenshot({path: path.join(outputDir, 'widget-front.png')});
+
+    const before = await choices(page);
+    const sensorCount = await page.evaluate(() => PluginController.numberOfAvailableSensors());
+    check('the demo machine offers sensors to choose from', sensorCount >= 4, String(sensorCount));
+
+    // The back: every sensor plus "none" in each menu; pick another sensor and Fahrenheit.
+    await flipToBack(page);
+    const optionCount = await page.$eval('#sensor0', (s) => s.options.length);
+    check('each menu lists every sensor and "none"', optionCount === sensorCount + 1,
+        `${optionCount} options for ${sensorCount} sensors`);
+    const version = await page.textContent('#version');
+    check('the back shows the version', version.trim() !== '', version);
+    const link = await page.getAttribute('#masterLink', 'href');
+    check('the back links to the application\'s web page', /^https?:\/\//.test(link || ''), link);
+    const chosen = before.first === 2 ? 3 : 2;
+    await page.selectOption('#sensor0', String(chosen));
+    await page.selectOption('#unit', '1');
+    const chosenName = await page.$eval('#sensor0', (s) => s.options[s.selectedIndex].textContent);
+    await flipToFront(page);
+    const afterChoice = await front(page);
+    check('the front shows the chosen sensor', afterChoice[0].name !== '' &&
+        (chosenName.startsWith(afterChoice[0].name.replace(/(\u2026|\.\.\.)$/, ''))),
+        `${afterChoice[0].name} / ${chosenName}`);
+    const temperatures = afterChoice.filter((p) => p.icon === 'Images/TTemp.png');
+    check('temperatures are shown in Fahrenheit', temperatures.length > 0 &&
+        temperatures.every((p) => /F$/.test(p.reading)), JSON.stringify(afterChoice));
+
+    // A reload keeps both choices.
+    await page.reload();
+    await waitUntilShowing(page);
+    const reloaded = await choices(page);
+    check('the chosen sensor is kept over a reload', reloaded.first === chosen,
+        JSON.stringify(reloaded));
+    check('Fahrenheit is kept over a reload', reloaded.unit === 1, JSON.stringify(reloaded));
+    const reloadedFront = await front(page);
+    check('the reloaded front shows the chosen sensor',
+        reloadedFront[0].name === afterChoice[0].name, reloadedFront[0].name);
+    await flipToBack(page);
+    check('the reloaded back shows the choices',
+        await page.$eval('#sensor0', (s) => s.value) === String(chosen) &&
+        await page.$eval('#unit', (s) => s.value) === '1');
+    await flipToFront(page);
+
+    // A second tab is an instance of its own: the sensors it shows are its
+    // own choice; the temperature unit is one setting for all instances.
+    const second = await context.newPage();
+    second.on('pageerror', (e) => pageErrors.push(String(e)));
+    await second.goto(host.url);
+    await waitUntilShowing(second);
+    const ids = await Promise.all([page, second].map((p) =>
+      p.evaluate(() => sessionStorage.getItem('zorsensors.widgetInstance'))));
+    check('the tabs have identifiers of their own', ids[0] && ids[1] && ids[0] !== ids[1],
+        JSON.stringify(ids));
+    const secondChoices = await choices(second);
+    check('the second tab starts with its own sensors',
+        secondChoices.first !== chosen && secondChoices.first === before.first,
+        JSON.stringify(secondChoices));
+    check('the second tab shares the temperature unit', secondChoices.unit === 1);
+    await flipToBack(second);
+    const secondPick = before.second === 3 ? 4 : 3;
+    await second.selectOption('#sensor1', String(secondPick));
+    await flipToFront(second);
+    await page.reload();
+    await waitUntilShowing(page);
+    const firstAgain = await choices(page);
+    check('the first tab keeps its choices when the second tab changes its own',
+        firstAgain.first === chosen && firstAgain.second === before.second,
+        JSON.stringify(firstAgain));
+    await second.reload();
+    await waitUntilShowing(second);
+    check('the second tab keeps its own choice over a reload',
+        (await choices(second)).second === secondPick);
+
+    check('the page raised no script errors', pageErrors.length === 0, pageErrors.join('; '));
+    check('the choices were stored in the --prefs folder', readdirSync(prefsDir).length > 0);
+  } finally {
+    if (context) await context.close();
+    host.child.kill('SIGTERM');
+    await new Promise((resolve) => host.child.once('exit', resolve));
+    rmSync(work, {recursive: true, force: true});
+  }
+}
+
+try {
+  await main();
+} catch (e) {
+  check('the browser test ran to its end', false, e.stack || String(e));
+}
+console.log(`browser: ${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);

@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "host/HostOptions.h"
+
+namespace zor::host {
+namespace {
+
+TEST(HostOptionsTest, DefaultsToTheDemoMachineOnTheDefaultPort) {
+  std::string error;
+  auto options = HostOptions::parse({}, &error);
+  ASSERT_TRUE(options.has_value()) << error;
+  EXPECT_EQ(options->machine, "demo");
+  EXPECT_FALSE(options->preferencesDirectory.has_value());
+  EXPECT_EQ(options->port, 0);
+  EXPECT_FALSE(options->stdio);
+}
+
+TEST(HostOptionsTest, ReadsEveryOption) {
+  std::string error;
+  auto options = HostOptions::parse(
+      {"--machine", "m.plist", "--prefs", "/tmp/p", "--port", "9000", "--stdio"}, &error);
+  ASSERT_TRUE(options.has_value()) << error;
+  EXPECT_EQ(options->machine, "m.plist");
+  EXPECT_EQ(options->preferencesDirectory.value_or(""), "/tmp/p");
+  EXPECT_EQ(options->port, 9000);
+  EXPECT_TRUE(options->stdio);
+}
+
+struct BadCase {
+  std::vector<std::string> arguments;
+  const char* errorFragment;
+};
+
+class BadCommandLineTest : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(BadCommandLineTest, IsRefusedWithAReason) {
+  std::string error;
+  EXPECT_FALSE(HostOptions::parse(GetParam().arguments, &error).has_value());
+  EXPECT_NE(error.find(GetParam().errorFragment), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, BadCommandLineTest,
+                         ::testing::Values(BadCase{{"--port"}, "--port needs a value"},
+                                           BadCase{{"--port", "65536"}, "65536"},
+                                           BadCase{{"--port", "-1"}, "-1"},
+                                           BadCase{{"--port", "80x"}, "80x"},
+                                           BadCase{{"--port", ""}, "--port"},
+                                           BadCase{{"--machine"}, "--machine needs a value"},
+                                           BadCase{{"--machine", ""}, "--machine needs a value"},
+                                           BadCase{{"--prefs"}, "--prefs needs a value"},
+                                           BadCase{{"--verbose"}, "unknown argument \"--verbose\""},
+                                           BadCase{{"demo"}, "unknown argument \"demo\""}));
+
+}  // namespace
+}  // namespace zor::host
