@@ -22,7 +22,7 @@
 namespace zor {
 namespace {
 
-constexpr int kMutationsPerInput = 1500;
+constexpr int kMutationsPerInput = 4000;
 
 std::vector<std::string> corpusFiles(const std::string& extension) {
   std::vector<std::string> paths;
