@@ -60,28 +60,6 @@ std::int64_t wholeSecondsNow() {
   return static_cast<std::int64_t>(std::floor(Clock::current().now()));
 }
 
-const char* className(const PlistValue& value) {
-  switch (value.type()) {
-    case PlistValue::Type::String:
-      return "NSString";
-    case PlistValue::Type::Integer:
-    case PlistValue::Type::Real:
-    case PlistValue::Type::Boolean:
-      return "NSNumber";
-    case PlistValue::Type::Data:
-      return "NSData";
-    case PlistValue::Type::Array:
-      return "NSArray";
-    case PlistValue::Type::Dictionary:
-      return "NSDictionary";
-    case PlistValue::Type::Date:
-      return "NSDate";
-    case PlistValue::Type::None:
-      break;
-  }
-  return "NSNull";
-}
-
 }  // namespace
 
 ZORSMARTTemperatureSensor::ZORSMARTTemperatureSensor() {
@@ -199,7 +177,7 @@ std::uint64_t ZORSMARTTemperatureSensor::userIdleTime() {
     return nanoseconds;
   }
   SystemLog::writeFormat("HID subsystem entry does not contain expected class (is %s).\n",
-                         className(value));
+                         plistTypeName(value.type()));
   return 0;
 }
 

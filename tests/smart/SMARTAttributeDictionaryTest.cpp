@@ -194,6 +194,18 @@ TEST_F(AttributeDictionaryTest, AnUnreadableNameTableIsLookedForAgain) {
             "Reallocated Sectors Count");
 }
 
+TEST_F(AttributeDictionaryTest, ANameWithANulByteInABinaryTableIsReadWithoutAborting) {
+  // A damaged binary table once aborted the process inside the property-list reader.
+  const char bytes[] =
+      "\x62\x70\x6c\x69\x73\x74\x30\x30\xd1\x01\x02\x53\x31\x39\x34\x55\x54\x65\x00\x6d"
+      "\x70\x08\x0b\x0f\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03"
+      "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x15";
+  install(profileWithEntries({}), kTestDiskTable, std::string(bytes, sizeof bytes - 1));
+  auto name = ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(194);
+  ASSERT_TRUE(name.has_value());
+  EXPECT_EQ(name->rfind("Te", 0), 0u);
+}
+
 TEST(ShippedAttributeNamesTest, NameTheCommonAttributes) {
   Bundle::setPluginBundle(nullptr);
   ZORSMARTStorageDevice::forgetLoadedTables();

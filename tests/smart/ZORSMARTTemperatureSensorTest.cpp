@@ -303,15 +303,14 @@ TEST_F(TemperatureSensorTest, IdleCounterOfFourBytesLogsItsClassAndCountsAsZero)
   setIdleTime(idleBytes(700'000'000'000ULL, 4));
   log_.clear();
   EXPECT_EQ(ZORSMARTTemperatureSensor::userIdleTime(), 0u);
-  EXPECT_EQ(log_.lines(),
-            std::vector<std::string>{
-                "HID subsystem entry does not contain expected class (is NSData).\n"});
+  EXPECT_EQ(log_.lines(), std::vector<std::string>{
+                              "HID subsystem entry does not contain expected class (is data).\n"});
   setIdleTime(PlistValue("idle"));
   log_.clear();
   EXPECT_EQ(ZORSMARTTemperatureSensor::userIdleTime(), 0u);
   EXPECT_EQ(log_.lines(),
             std::vector<std::string>{
-                "HID subsystem entry does not contain expected class (is NSString).\n"});
+                "HID subsystem entry does not contain expected class (is string).\n"});
 }
 
 TEST_F(TemperatureSensorTest, AnEntryWithoutAUsableCounterIsNotKept) {
