@@ -42,6 +42,10 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
       options.stdio = true;
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-') {
+      // "-Key value": a user default for this run, read by the user defaults.
+      if (i + 1 >= arguments.size()) return fail("user default " + argument + " needs a value");
+      ++i;
     } else {
       return fail("unknown argument \"" + argument + "\"");
     }
@@ -56,7 +60,8 @@ const char* HostOptions::usage() {
          "  --prefs    folder of the stored preferences (default: the user's configuration "
          "folder)\n"
          "  --port     serve the widget on http://127.0.0.1:N/ (default 8941, or a free port)\n"
-         "  --stdio    answer one JSON request per line of standard input instead\n";
+         "  --stdio    answer one JSON request per line of standard input instead\n"
+         "  -Key value set a user default for this run (e.g. -TraceSMARTTemperatures 1)\n";
 }
 
 }  // namespace zor::host

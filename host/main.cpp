@@ -101,6 +101,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   zor::SimulatedMachine::install(machine);
+  // After the install, which replaces the standard domain with the machine's.
+  zor::UserDefaults::standard().setArgumentDomain(argc, argv);
   if (options->preferencesDirectory) {
     zor::UserDefaults::setPreferencesDirectory(*options->preferencesDirectory);
   }

@@ -33,13 +33,7 @@ struct FrequencyCase {
   std::int32_t expectedRaw;
 };
 
-class FrequencyTest : public CPUMonitorTest, public ::testing::WithParamInterface<FrequencyCase> {
- protected:
-  void SetUp() override {
-    CPUMonitorTest::SetUp();
-    UserDefaults::standard().setObject(PlistValue::boolean(false), kFrequencyKey);
-  }
-};
+class FrequencyTest : public CPUMonitorTest, public ::testing::WithParamInterface<FrequencyCase> {};
 
 TEST_P(FrequencyTest, FollowsTheFamilyRule) {
   const FrequencyCase& c = GetParam();
@@ -47,6 +41,8 @@ TEST_P(FrequencyTest, FollowsTheFamilyRule) {
   status.platformInfo = c.platformInfo;
   status.cores = {{10, 40, c.performanceStatus, c.busSpeedCode}};
   installBlock(status, c.signature);
+  // Installing a machine replaces the standard defaults, so the key goes in afterwards.
+  UserDefaults::standard().setObject(PlistValue::boolean(false), kFrequencyKey);
   auto variant = ZORTALVEROx86Monitor::classImplementingCPUMonitoringForSignature(c.signature);
   ASSERT_NE(variant, nullptr);
   auto sensor = ZORTALVEROx86Monitor::frequencySensor(*variant, firstDriver());
@@ -90,10 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CPUMonitorTest, TheDocumentedHalfRatioReading) {
   // 8.5 x 133.33 = 1133.305 MHz.
-  UserDefaults::standard().setObject(PlistValue("anything"), kFrequencyKey);
   StatusSpec status;
   status.cores = {{10, 40, (8u << 8) | (1u << 14), 1}};
   installBlock(status, 67184);
+  UserDefaults::standard().setObject(PlistValue("anything"), kFrequencyKey);
   auto sensor = ZORTALVEROx86Monitor::frequencySensor(
       ZORTALVEROx86MonitorCPU67184::monitorClassObject(), firstDriver());
   ASSERT_NE(sensor, nullptr);
@@ -154,10 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
                       JunctionCase{"Genuine Intel(R) CPU @ 2.00GHz", 105}));
 
 TEST_F(CPUMonitorTest, The67184FrequencySensorHasNoLimits) {
-  UserDefaults::standard().setObject(PlistValue::boolean(true), kFrequencyKey);
   StatusSpec status;
   status.cores = {{10, 40, 8u << 8, 1}};
   installBlock(status, 67184);
+  UserDefaults::standard().setObject(PlistValue::boolean(true), kFrequencyKey);
   auto sensor = ZORTALVEROx86Monitor::frequencySensor(
       ZORTALVEROx86MonitorCPU67184::monitorClassObject(), firstDriver());
   ASSERT_NE(sensor, nullptr);

@@ -26,6 +26,13 @@ TEST(HostOptionsTest, ReadsEveryOption) {
   EXPECT_TRUE(options->stdio);
 }
 
+TEST(HostOptionsTest, UserDefaultArgumentsTakeTheirValueAlong) {
+  std::string error;
+  auto options = HostOptions::parse({"-TraceSMARTTemperatures", "1", "--stdio"}, &error);
+  ASSERT_TRUE(options.has_value()) << error;
+  EXPECT_TRUE(options->stdio);
+}
+
 struct BadCase {
   std::vector<std::string> arguments;
   const char* errorFragment;
@@ -49,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, BadCommandLineTest,
                                            BadCase{{"--machine", ""}, "--machine needs a value"},
                                            BadCase{{"--prefs"}, "--prefs needs a value"},
                                            BadCase{{"--verbose"}, "unknown argument \"--verbose\""},
-                                           BadCase{{"demo"}, "unknown argument \"demo\""}));
+                                           BadCase{{"demo"}, "unknown argument \"demo\""},
+                                           BadCase{{"-DebugSMARTAccess"}, "needs a value"}));
 
 }  // namespace
 }  // namespace zor::host
