@@ -3,6 +3,7 @@
 #include "cpu/ZORTALVEROx86Monitor.h"
 #include "registry/ZORIORegistrySensorEntry.h"
 #include "sensors/ZORSensor.h"
+#include "smart/ZORSMARTTemperatureSensor.h"
 #include "smc/ZORSMCTemperatureSensor.h"
 #include "widget/PluginController.h"
 
@@ -17,7 +18,7 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORHWTempDiodeSensor", "register sensor class", nullptr},
       {"ZORHWTemperatureSensor", "register sensor class", nullptr},
       {"ZORMDDTemperatureSensor", "register sensor class", nullptr},
-      {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
+      {"ZORSMARTTemperatureSensor", "register sensor class", &ZORSMARTTemperatureSensor::load},
       {"ZORXserveTemperatureSensor", "register sensor class", nullptr},
       {"ZORTALVEROx86Monitor", "register sensor class", &ZORTALVEROx86Monitor::load},
       {"ZORSMCTemperatureSensor", "register sensor class", &ZORSMCTemperatureSensor::load},
