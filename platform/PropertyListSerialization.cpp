@@ -42,11 +42,12 @@ std::optional<PlistValue> fromNode(plist_t node, std::string* error) {
       return PlistValue::real(number);
     }
     case PLIST_STRING: {
-      char* text = nullptr;
-      plist_get_string_val(node, &text);
-      PlistValue value(std::string(text != nullptr ? text : ""));
-      std::free(text);
-      return value;
+      // By pointer and length: the copying getter asserts (and aborts the
+      // process) on a string with a NUL byte inside, which a damaged binary
+      // property list can hold.
+      uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return PlistValue(text != nullptr ? std::string(text, length) : std::string());
     }
     case PLIST_DATA: {
       char* bytes = nullptr;

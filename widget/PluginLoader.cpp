@@ -8,6 +8,7 @@
 #include "legacy/ZORXserveTemperatureSensor.h"
 #include "registry/ZORIORegistrySensorEntry.h"
 #include "sensors/ZORSensor.h"
+#include "smart/ZORSMARTTemperatureSensor.h"
 #include "smc/ZORSMCTemperatureSensor.h"
 #include "widget/PluginController.h"
 
@@ -22,7 +23,7 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORHWTempDiodeSensor", "register sensor class", &ZORHWTempDiodeSensor::load},
       {"ZORHWTemperatureSensor", "register sensor class", &ZORHWTemperatureSensor::load},
       {"ZORMDDTemperatureSensor", "register sensor class", &ZORMDDTemperatureSensor::load},
-      {"ZORSMARTTemperatureSensor", "register sensor class", nullptr},
+      {"ZORSMARTTemperatureSensor", "register sensor class", &ZORSMARTTemperatureSensor::load},
       {"ZORXserveTemperatureSensor", "register sensor class", &ZORXserveTemperatureSensor::load},
       {"ZORTALVEROx86Monitor", "register sensor class", &ZORTALVEROx86Monitor::load},
       {"ZORSMCTemperatureSensor", "register sensor class", &ZORSMCTemperatureSensor::load},

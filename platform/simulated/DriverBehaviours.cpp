@@ -1,6 +1,8 @@
 #include "platform/simulated/DriverBehaviours.h"
 
+#include "platform/simulated/ATASMARTDriverBehaviour.h"
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
+#include "platform/simulated/HIDIdleDriverBehaviour.h"
 #include "platform/simulated/LivePropertyDriverBehaviour.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SensorDriverBehaviour.h"
@@ -11,8 +13,10 @@ namespace {
 // One row per driver. Drivers that serve their own keys come before "Wave",
 // which they may use as well; "Wave" alone makes a hardware sensor service.
 constexpr DriverBehaviourRow kRows[] = {
+    {"ATASMART", &ATASMARTDriverBehaviour::make},
     {"CPUMonitor", &CPUMonitorDriverBehaviour::make},
     {"SMCKeys", &SMCDriverBehaviour::make},
+    {"HIDIdle", &HIDIdleDriverBehaviour::make},
     {"LiveProperties", &LivePropertyDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
 };
