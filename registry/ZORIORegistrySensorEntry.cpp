@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/IOKit.h"
+#include "platform/SensorRefreshProperty.h"
 
 namespace zor {
 namespace {
@@ -12,10 +13,6 @@ constexpr const char* kSensorID = "sensor-id";
 constexpr const char* kControlID = "control-id";
 constexpr const char* kLocation = "location";
 constexpr const char* kCurrentValue = "current-value";
-
-// The refresh property's name is kept only scrambled: byte i XOR (0x5A + 7 i).
-constexpr std::array<std::uint8_t, 12> kScrambledName = {0x2a, 0x0e, 0x04, 0x03, 0x5b, 0x0f,
-                                                         0xe1, 0xed, 0xe0, 0xfc, 0xd3, 0xcf};
 
 std::string& enforcementName() {
   static std::string name;
@@ -30,11 +27,7 @@ bool hasSensorProperties(const ZORIORegistryEntry& entry, const std::string& ide
 }  // namespace
 
 void ZORIORegistrySensorEntry::load() {
-  std::string name;
-  for (std::size_t i = 0; i < kScrambledName.size(); ++i) {
-    name.push_back(static_cast<char>(kScrambledName[i] ^ static_cast<std::uint8_t>(0x5a + 7 * i)));
-  }
-  enforcementName() = std::move(name);
+  enforcementName() = unscrambledSensorRefreshPropertyName();
 }
 
 const std::string& ZORIORegistrySensorEntry::enforcementPropertyName() {

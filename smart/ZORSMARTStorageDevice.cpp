@@ -49,6 +49,19 @@ const PlistValue* member(const PlistDictionary& dictionary, const char* key) {
   return it == dictionary.end() ? nullptr : &it->second;
 }
 
+// The record of attribute `identifier` on a data or threshold page, if any.
+template <typename Record, typename Page>
+bool findRecordOnPage(const Page& page, std::int32_t identifier, Record* record) {
+  for (std::size_t n = 0; n < Record::kEntriesPerPage; ++n) {
+    auto entry = Record::entryOfPage(page, n);
+    if (entry && entry->attributeID == identifier) {
+      *record = *entry;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 ZORSMARTStorageDevice::~ZORSMARTStorageDevice() {
@@ -360,15 +373,7 @@ bool ZORSMARTStorageDevice::getVendorSpecificSMARTAttribute(ZORSMARTVendorAttrib
   ATASMARTData page{};
   bool read = readDataPage(&page);
   _closeSMARTDevice();
-  if (!read) return false;
-  for (std::size_t n = 0; n < ZORSMARTVendorAttribute::kEntriesPerPage; ++n) {
-    auto entry = ZORSMARTVendorAttribute::entryOfPage(page, n);
-    if (entry && entry->attributeID == forIdentifier) {
-      *attribute = *entry;
-      return true;
-    }
-  }
-  return false;
+  return read && findRecordOnPage(page, forIdentifier, attribute);
 }
 
 bool ZORSMARTStorageDevice::getVendorSpecificSMARTThresholdValue(
@@ -378,15 +383,7 @@ bool ZORSMARTStorageDevice::getVendorSpecificSMARTThresholdValue(
   ATASMARTDataThresholds page{};
   bool read = smartInterface_->SMARTReadDataThresholds(&page) == kIOReturnSuccess;
   _closeSMARTDevice();
-  if (!read) return false;
-  for (std::size_t n = 0; n < ZORATASMARTThresholdValue::kEntriesPerPage; ++n) {
-    auto entry = ZORATASMARTThresholdValue::entryOfPage(page, n);
-    if (entry && entry->attributeID == forIdentifier) {
-      *threshold = *entry;
-      return true;
-    }
-  }
-  return false;
+  return read && findRecordOnPage(page, forIdentifier, threshold);
 }
 
 bool ZORSMARTStorageDevice::getATAIdentificationData(ZORATADeviceIdentification* identification) {
