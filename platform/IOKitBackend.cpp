@@ -8,6 +8,11 @@ std::shared_ptr<IOKitBackend>& installedBackend() {
   return backend;
 }
 
+std::uint64_t& installedGeneration() {
+  static std::uint64_t generation = 0;
+  return generation;
+}
+
 }  // namespace
 
 IOKitBackend* IOKitBackend::current() {
@@ -16,6 +21,11 @@ IOKitBackend* IOKitBackend::current() {
 
 void IOKitBackend::setCurrent(std::shared_ptr<IOKitBackend> backend) {
   installedBackend() = std::move(backend);
+  ++installedGeneration();
+}
+
+std::uint64_t IOKitBackend::generation() {
+  return installedGeneration();
 }
 
 }  // namespace zor::iokit

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/IOKit.h"
+#include "platform/IOKitBackend.h"
 #include "registry/PropertyListText.h"
 
 namespace zor {
@@ -55,13 +56,17 @@ std::string textOfDataProperty(const PlistData& bytes) {
 }
 
 ZORIORegistryEntry::~ZORIORegistryEntry() {
-  if (ioKitHandle_ != 0) IOObjectRelease(ioKitHandle_);
+  // A handle of a machine that has since been replaced is gone with it.
+  if (ioKitHandle_ != 0 && backendGeneration_ == IOKitBackend::generation()) {
+    IOObjectRelease(ioKitHandle_);
+  }
 }
 
 bool ZORIORegistryEntry::initWithIOKitHandle(std::uint32_t handle) {
   if (handle == 0 || ioKitHandle_ != 0) return false;
   if (IOObjectRetain(handle) != kIOReturnSuccess) return false;
   ioKitHandle_ = handle;
+  backendGeneration_ = IOKitBackend::generation();
   return true;
 }
 

@@ -75,6 +75,7 @@ class ZORIORegistryEntry {
 
  private:
   std::uint32_t ioKitHandle_ = 0;
+  std::uint64_t backendGeneration_ = 0;  // of the backend the handle came from
 };
 
 // The bytes of a data property as text: up to the first zero byte or the end

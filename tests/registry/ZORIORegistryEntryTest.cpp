@@ -88,6 +88,28 @@ TEST_F(RegistryEntryTest, PathLookupInBothPlanes) {
   }
 }
 
+TEST_F(RegistryEntryTest, AnEntryOutlivingItsMachineReleasesNothingIntoTheNextOne) {
+  auto kept = expertEntry();
+  ASSERT_NE(kept, nullptr);
+  std::uint32_t handle = kept->ioKitHandle();
+  auto next = machineFromXml(kRegistryTestProfile);
+  ASSERT_NE(next, nullptr);
+  SimulatedMachine::install(next);
+  // The same handle number names a live entry of the new machine.
+  auto sameNumber = expertEntry();
+  ASSERT_NE(sameNumber, nullptr);
+  ASSERT_EQ(sameNumber->ioKitHandle(), handle);
+  std::int64_t before = next->registry().outstandingReferences();
+  kept.reset();
+  EXPECT_EQ(next->registry().outstandingReferences(), before);
+  EXPECT_TRUE(sameNumber->hasValueWithName("text"));
+  sameNumber.reset();
+  EXPECT_EQ(next->registry().outstandingReferences(), 0);
+  // The first machine's reference went with that machine; the check at the
+  // end of the test is about the machine installed now.
+  machine_ = next;
+}
+
 TEST_F(RegistryEntryTest, HandleZeroGivesNoEntry) {
   EXPECT_EQ(ZORIORegistryEntry::entryWithIOKitHandle(0), nullptr);
   ZORIORegistryEntry empty;
