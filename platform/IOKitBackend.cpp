@@ -8,11 +8,6 @@ std::shared_ptr<IOKitBackend>& installedBackend() {
   return backend;
 }
 
-std::uint64_t& installedGeneration() {
-  static std::uint64_t generation = 0;
-  return generation;
-}
-
 }  // namespace
 
 IOKitBackend* IOKitBackend::current() {
@@ -21,11 +16,10 @@ IOKitBackend* IOKitBackend::current() {
 
 void IOKitBackend::setCurrent(std::shared_ptr<IOKitBackend> backend) {
   installedBackend() = std::move(backend);
-  ++installedGeneration();
 }
 
-std::uint64_t IOKitBackend::generation() {
-  return installedGeneration();
+std::shared_ptr<IOKitBackend> IOKitBackend::currentShared() {
+  return installedBackend();
 }
 
 }  // namespace zor::iokit

@@ -25,10 +25,10 @@ class IOKitBackend {
   static IOKitBackend* current();
   // Installs a backend for the whole process; null removes it.
   static void setCurrent(std::shared_ptr<IOKitBackend> backend);
-  // Changes on every setCurrent(). A handle belongs to the backend that gave it
-  // out: holders compare generations so they never release a handle of a
-  // machine that is gone into the one installed since.
-  static std::uint64_t generation();
+  // The installed backend as an owner. A handle belongs to the backend that
+  // gave it out: holders keep a weak reference to it so they never release a
+  // handle of a machine that is gone into the one installed since.
+  static std::shared_ptr<IOKitBackend> currentShared();
 
   virtual kern_return_t getMatchingServices(const PlistDictionary& matching,
                                             io_iterator_t* iterator) = 0;

@@ -57,7 +57,8 @@ std::string textOfDataProperty(const PlistData& bytes) {
 
 ZORIORegistryEntry::~ZORIORegistryEntry() {
   // A handle of a machine that has since been replaced is gone with it.
-  if (ioKitHandle_ != 0 && backendGeneration_ == IOKitBackend::generation()) {
+  std::shared_ptr<IOKitBackend> owner = backend_.lock();
+  if (ioKitHandle_ != 0 && owner && owner == IOKitBackend::currentShared()) {
     IOObjectRelease(ioKitHandle_);
   }
 }
@@ -66,7 +67,7 @@ bool ZORIORegistryEntry::initWithIOKitHandle(std::uint32_t handle) {
   if (handle == 0 || ioKitHandle_ != 0) return false;
   if (IOObjectRetain(handle) != kIOReturnSuccess) return false;
   ioKitHandle_ = handle;
-  backendGeneration_ = IOKitBackend::generation();
+  backend_ = IOKitBackend::currentShared();
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/IOKitBackend.h"
 #include "platform/PropertyList.h"
 
 namespace zor {
@@ -75,7 +76,7 @@ class ZORIORegistryEntry {
 
  private:
   std::uint32_t ioKitHandle_ = 0;
-  std::uint64_t backendGeneration_ = 0;  // of the backend the handle came from
+  std::weak_ptr<iokit::IOKitBackend> backend_;  // the one the handle came from
 };
 
 // The bytes of a data property as text: up to the first zero byte or the end
