@@ -67,18 +67,5 @@ INSTANTIATE_TEST_SUITE_P(Machines, CPUDemoMachineTest,
                                            DemoCase{"machines/intel-tower.plist",
                                                     "ZORTALVEROx86MonitorCPU67232", 8, 95}));
 
-TEST(CPUMonitorLoadHookTest, RegistersBeforeTheSMCFamilyAndStartsTheClockLast) {
-  const auto& hooks = pluginLoadHooks();
-  std::vector<std::size_t> positions;
-  for (std::size_t i = 0; i < hooks.size(); ++i) {
-    if (std::string(hooks[i].className) == "ZORTALVEROx86Monitor") positions.push_back(i);
-  }
-  ASSERT_EQ(positions.size(), 2u);
-  EXPECT_EQ(hooks[positions[0]].run, &ZORTALVEROx86Monitor::load);
-  EXPECT_EQ(std::string(hooks[positions[0] + 1].className), "ZORSMCTemperatureSensor");
-  EXPECT_EQ(hooks[positions[1]].run, &ZORTALVEROx86Monitor::startRefreshClock);
-  EXPECT_EQ(positions[1], hooks.size() - 1);
-}
-
 }  // namespace
 }  // namespace zor::testing

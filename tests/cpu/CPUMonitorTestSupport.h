@@ -49,54 +49,46 @@ struct StatusSpec {
   std::size_t truncateBy = 0;
 };
 
-inline void putUInt32(PlistData& bytes, std::size_t offset, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i)
+// Little-endian, `size` bytes of `value` at `offset`.
+inline void put(PlistData& bytes, std::size_t offset, std::uint64_t value, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i)
     bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
-inline void putUInt64(PlistData& bytes, std::size_t offset, std::uint64_t value) {
-  for (std::size_t i = 0; i < 8; ++i)
-    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-inline std::uint32_t getUInt32(const PlistData& bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4; ++i) value |= std::uint32_t{bytes.at(offset + i)} << (8 * i);
-  return value;
-}
-
 inline PlistData encodeStatus(const StatusSpec& spec) {
   const std::size_t cores = spec.cores.size();
   PlistData bytes(20 + 36 * cores + 8, 0);
-  putUInt32(bytes, 0, spec.driverVersion);
-  putUInt32(bytes, 4, spec.announcedCores.value_or(static_cast<std::uint32_t>(cores)));
-  putUInt64(bytes, 8, spec.platformInfo);
-  putUInt32(bytes, 16, spec.statusFlags);
+  put(bytes, 0, spec.driverVersion, 4);
+  put(bytes, 4, spec.announcedCores.value_or(static_cast<std::uint32_t>(cores)), 4);
+  put(bytes, 8, spec.platformInfo, 8);
+  put(bytes, 16, spec.statusFlags, 4);
   for (std::size_t n = 0; n < cores; ++n) {
     const std::size_t record = 20 + 36 * n;
     const CoreSpec& core = spec.cores[n];
-    putUInt32(bytes, record + 0, core.updateTime);
-    putUInt32(bytes, record + 4, 0xDEADBEEFu);  // not read by the sensors
-    putUInt32(bytes, record + 8, static_cast<std::uint32_t>(core.thermalReading));
-    putUInt64(bytes, record + 12, core.performanceStatus);
-    putUInt64(bytes, record + 20, 0xA5A5A5A5A5A5A5A5u);  // not read by the sensors
-    putUInt64(bytes, record + 28, core.busSpeedCode);
+    put(bytes, record + 0, core.updateTime, 4);
+    put(bytes, record + 4, 0xDEADBEEFu, 4);  // not read by the sensors
+    put(bytes, record + 8, static_cast<std::uint32_t>(core.thermalReading), 4);
+    put(bytes, record + 12, core.performanceStatus, 8);
+    put(bytes, record + 20, 0xA5A5A5A5A5A5A5A5u, 8);  // not read by the sensors
+    put(bytes, record + 28, core.busSpeedCode, 8);
   }
-  putUInt64(bytes, 20 + 36 * cores, spec.turboRatioLimits);
+  put(bytes, 20 + 36 * cores, spec.turboRatioLimits, 8);
   bytes.resize(bytes.size() - std::min(spec.truncateBy, bytes.size()));
   return bytes;
 }
 
+constexpr std::uint32_t kStartSeconds = 1'700'000'000u;
+
 // `count` cores, all refreshed at `updateTime` with the same reading.
-inline std::vector<CoreSpec> uniformCores(std::size_t count, std::uint32_t updateTime,
-                                          std::int32_t thermalReading) {
+inline std::vector<CoreSpec> uniformCores(std::size_t count,
+                                          std::uint32_t updateTime = kStartSeconds,
+                                          std::int32_t thermalReading = 40) {
   return std::vector<CoreSpec>(count, CoreSpec{updateTime, thermalReading, 0, 0});
 }
 
 struct DriverSpec {
-  std::string name = "CPUMonitor";
-  std::optional<std::string> brand = "Intel(R) Core(TM)2 Duo CPU     T9300  @ 2.50GHz";
-  std::optional<std::int64_t> signature = 67190;
-  // The status property; a data value normally, anything else to test refusals.
-  std::optional<PlistValue> status;
+  std::string brand = "Intel(R) Core(TM)2 Duo CPU     T7700  @ 2.40GHz";
+  std::int64_t signature = 1776;
+  PlistValue status;
   // With the simulated driver ("CPUMonitor" behaviour), "ForceUpdate" refreshes the block.
   bool liveDriver = false;
   PlistDictionary wave;
@@ -104,10 +96,10 @@ struct DriverSpec {
 
 inline PlistValue driverEntry(const DriverSpec& spec) {
   PlistDictionary entry{{"IOObjectClass", PlistValue(kDriverClass)},
-                        {"IORegistryEntryName", PlistValue(spec.name)}};
-  if (spec.brand) entry["CPUBrand"] = PlistValue(*spec.brand);
-  if (spec.signature) entry["CPUSignature"] = PlistValue::integer(*spec.signature);
-  if (spec.status) entry["CPUStatus"] = *spec.status;
+                        {"IORegistryEntryName", PlistValue("CPUMonitor")},
+                        {"CPUBrand", PlistValue(spec.brand)},
+                        {"CPUSignature", PlistValue::integer(spec.signature)},
+                        {"CPUStatus", spec.status}};
   PlistDictionary simulation;
   if (spec.liveDriver) simulation["CPUMonitor"] = PlistValue(PlistDictionary{});
   if (!spec.wave.empty()) simulation["Wave"] = PlistValue(spec.wave);
@@ -121,9 +113,8 @@ inline PlistValue waveCurve(double base, double amplitude, double period) {
                                     {"PeriodSeconds", PlistValue::real(period)}});
 }
 
-inline PlistValue profileWithDrivers(const std::vector<DriverSpec>& drivers) {
-  PlistArray children;
-  for (const DriverSpec& driver : drivers) children.push_back(driverEntry(driver));
+inline PlistValue profileWithDriver(const DriverSpec& driver) {
+  PlistArray children{driverEntry(driver)};
   PlistDictionary root{{"IOObjectClass", PlistValue("IORegistryEntry")},
                        {"IORegistryEntryName", PlistValue("Root")},
                        {"IORegistryEntryChildren", PlistValue(children)}};
@@ -136,7 +127,7 @@ inline PlistValue profileWithDrivers(const std::vector<DriverSpec>& drivers) {
 // CPU families read.
 class CPUMonitorTest : public ::testing::Test {
  protected:
-  static constexpr double kStart = 1'700'000'000.0;
+  static constexpr double kStart = kStartSeconds;
 
   void SetUp() override { ZORTALVEROx86Monitor::startRefreshClock(); }
   void TearDown() override {
@@ -151,9 +142,9 @@ class CPUMonitorTest : public ::testing::Test {
 
   std::uint32_t now() { return static_cast<std::uint32_t>(clock_.clock().now()); }
 
-  void install(const std::vector<DriverSpec>& drivers) {
+  void install(const DriverSpec& driver) {
     std::string error;
-    machine_ = SimulatedMachine::fromProfile(profileWithDrivers(drivers), "cpu test", &error);
+    machine_ = SimulatedMachine::fromProfile(profileWithDriver(driver), "cpu test", &error);
     ASSERT_NE(machine_, nullptr) << error;
     SimulatedMachine::install(machine_);
   }
@@ -167,11 +158,11 @@ class CPUMonitorTest : public ::testing::Test {
     driver.signature = signature;
     driver.brand = brand;
     driver.liveDriver = liveDriver;
-    install({driver});
+    install(driver);
   }
-  // Replaces the published block of the driver named `name`.
-  void publish(const StatusSpec& status, const std::string& name = "CPUMonitor") {
-    SimulatedEntry* entry = machine_->registry().findEntryNamed(name);
+  // Replaces the published block.
+  void publish(const StatusSpec& status) {
+    SimulatedEntry* entry = machine_->registry().findEntryNamed("CPUMonitor");
     ASSERT_NE(entry, nullptr);
     entry->properties()["CPUStatus"] = PlistValue(encodeStatus(status));
   }
@@ -179,6 +170,11 @@ class CPUMonitorTest : public ::testing::Test {
     auto services = ZORIORegistryEntry::serviceObjectsMatchingName(std::string(kDriverClass));
     if (!services || services->empty()) return nullptr;
     return services->front();
+  }
+  // A sensor of the base class for core `index` of `count`.
+  std::shared_ptr<ZORTALVEROx86Monitor> baseSensor(std::int32_t index = 0, std::int32_t count = 1) {
+    return ZORTALVEROx86Monitor::temperatureSensor(ZORTALVEROx86Monitor::monitorClassObject(),
+                                                   firstDriver(), index, count);
   }
   static std::vector<std::shared_ptr<ZORTALVEROx86Monitor>> monitors() {
     std::vector<std::shared_ptr<ZORTALVEROx86Monitor>> result;

@@ -35,38 +35,8 @@ TEST(CPUStatusBlockTest, DecodesEveryFieldAtItsOffsetLittleEndian) {
     EXPECT_EQ(record->performanceStatus, spec.cores[n].performanceStatus);
     EXPECT_EQ(record->busSpeedCode, spec.cores[n].busSpeedCode);
   }
-}
-
-TEST(CPUStatusBlockTest, FlagBitsAreTestedOneByOne) {
-  StatusSpec spec;
-  spec.statusFlags = CPUStatusBlock::kAffectedByErratumAE18 | CPUStatusBlock::kLowJunctionLimit;
-  auto block = CPUStatusBlock::parse(encodeStatus(spec));
-  ASSERT_TRUE(block.has_value());
-  EXPECT_FALSE(block->hasFlag(CPUStatusBlock::kTemperaturesReadable));
-  EXPECT_TRUE(block->hasFlag(CPUStatusBlock::kAffectedByErratumAE18));
-  EXPECT_TRUE(block->hasFlag(CPUStatusBlock::kLowJunctionLimit));
-  EXPECT_FALSE(block->hasFlag(CPUStatusBlock::kJunctionLimitValid));
-  EXPECT_FALSE(block->hasFlag(CPUStatusBlock::kTurboRatioLimitsValid));
-}
-
-TEST(CPUStatusBlockTest, RecordsOutsideTheCoreCountAreAbsent) {
-  StatusSpec spec;
-  spec.cores = uniformCores(3, 5, 40);
-  auto block = CPUStatusBlock::parse(encodeStatus(spec));
-  ASSERT_TRUE(block.has_value());
-  EXPECT_TRUE(block->record(2).has_value());
-  EXPECT_FALSE(block->record(3).has_value());
+  EXPECT_FALSE(block->record(2).has_value());
   EXPECT_FALSE(block->record(-1).has_value());
-}
-
-TEST(CPUStatusBlockTest, ABlockWithoutCoresStillHasItsTrailer) {
-  StatusSpec spec;
-  spec.turboRatioLimits = 0x1A1B1C;
-  auto block = CPUStatusBlock::parse(encodeStatus(spec));
-  ASSERT_TRUE(block.has_value());
-  EXPECT_EQ(block->coreCount(), 0u);
-  EXPECT_EQ(block->turboRatioLimits(), 0x1A1B1Cu);
-  EXPECT_FALSE(block->record(0).has_value());
 }
 
 struct ShortBlockCase {
@@ -96,16 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ShortBlockCase{"announces more records than it has", 2, 3u, 0},
                       ShortBlockCase{"announces 2^32 - 1 records", 1, 0xFFFFFFFFu, 0},
                       ShortBlockCase{"count whose size wraps in 32 bits", 1, 119304648u, 0}));
-
-TEST(CPUStatusBlockTest, NonDataValuesHaveNoBlock) {
-  EXPECT_FALSE(CPUStatusBlock::fromValue(nullptr).has_value());
-  PlistValue text("not a block");
-  EXPECT_FALSE(CPUStatusBlock::fromValue(&text).has_value());
-  StatusSpec spec;
-  spec.cores = uniformCores(1, 1, 1);
-  PlistValue data(encodeStatus(spec));
-  EXPECT_TRUE(CPUStatusBlock::fromValue(&data).has_value());
-}
 
 }  // namespace
 }  // namespace zor::testing
