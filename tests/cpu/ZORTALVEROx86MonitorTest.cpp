@@ -7,8 +7,6 @@
 #include "cpu/ZORTALVEROx86Monitor.h"
 #include "cpu/ZORTALVEROx86MonitorCPU1776.h"
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
-#include "sensors/ScopedSensorClassRegistry.h"
-#include "sensors/ZORSensorValueConverter.h"
 #include "tests/cpu/CPUMonitorTestSupport.h"
 
 namespace zor::testing {
@@ -52,14 +50,17 @@ TEST_P(DiscoveryTest, NeedsANewEnoughDriverAndAWholeBlock) {
 
 INSTANTIATE_TEST_SUITE_P(
     VersionsFlagsAndTruncations, DiscoveryTest,
-    ::testing::Values(DiscoveryCase{"driver version 6", 6, 0x1, 4, std::nullopt, 0, 0, 6},
-                      DiscoveryCase{"driver version 7", 7, 0x1, 4, std::nullopt, 0, 4, 7},
-                      DiscoveryCase{"version top bit set", 0x80000007u, 0x1, 4, std::nullopt, 0, 4,
-                                    0x80000007u},
-                      DiscoveryCase{"bit 0 clear", 7, 0x3E, 4, std::nullopt, 0, 0, 7},
-                      DiscoveryCase{"shorter than the header", 7, 0x1, 0, std::nullopt, 10, 0, 0},
-                      DiscoveryCase{"records announced but missing", 7, 0x1, 2, 6u, 0, 0, 0},
-                      DiscoveryCase{"trailer missing", 7, 0x1, 2, std::nullopt, 8, 0, 0}));
+    ::testing::Values(
+        DiscoveryCase{"driver version 6", 6, 0x1, 4, std::nullopt, 0, 0, 6},
+        DiscoveryCase{"driver version 7", 7, 0x1, 4, std::nullopt, 0, 4, 7},
+        DiscoveryCase{"version top bit set", 0x80000007u, 0x1, 4, std::nullopt, 0, 4, 0x80000007u},
+        DiscoveryCase{"bit 0 clear", 7, 0x3E, 4, std::nullopt, 0, 0, 7},
+        DiscoveryCase{"empty block", 7, 0x1, 0, std::nullopt, 28, 0, 0},
+        DiscoveryCase{"one byte short of the header", 7, 0x1, 0, std::nullopt, 9, 0, 0},
+        DiscoveryCase{"trailer cut by one byte", 7, 0x1, 2, std::nullopt, 1, 0, 0},
+        DiscoveryCase{"announces records it lacks", 7, 0x1, 2, 3u, 0, 0, 0},
+        DiscoveryCase{"announces 2^32 - 1 records", 7, 0x1, 1, 0xFFFFFFFFu, 0, 0, 0},
+        DiscoveryCase{"size wraps in 32 bits", 7, 0x1, 1, 119304648u, 0, 0, 0}));
 
 struct NamingCase {
   std::size_t cores;
