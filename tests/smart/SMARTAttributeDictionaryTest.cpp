@@ -68,11 +68,11 @@ TEST_P(AttributeStatusTest, ComparesAsUnsignedAndLooksAtThePreFailureBit) {
             GetParam().status);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AttributeStatusTest,
-    ::testing::Values(StatusCase{100, 100, 0x0032, 1}, StatusCase{100, 100, 0x0033, 2},
-                      StatusCase{101, 100, 0x0033, 0}, StatusCase{200, 100, 0x0033, 0},
-                      StatusCase{99, 200, 0x0001, 2}, StatusCase{0, 0, 0x0000, 1}));
+INSTANTIATE_TEST_SUITE_P(Cases, AttributeStatusTest,
+                         ::testing::Values(StatusCase{100, 100, 0x0032, 1},
+                                           StatusCase{100, 100, 0x0033, 2},
+                                           StatusCase{200, 100, 0x0033, 0},
+                                           StatusCase{99, 200, 0x0001, 2}));
 
 TEST_F(AttributeDictionaryTest, AllByIDStopAtTheFirstEmptySlotAndPairThresholdsByPosition) {
   DiskSpec spec;
@@ -89,109 +89,52 @@ TEST_F(AttributeDictionaryTest, AllByIDStopAtTheFirstEmptySlotAndPairThresholdsB
   ASSERT_EQ(attributes.size(), 2u);
   EXPECT_EQ(number(attributes.at(5), "ZORSMARTAttribute64BitRawValue"), 3);
   EXPECT_EQ(byID, (ZORSMARTStorageDevice::ThresholdsByID{{1, 62}, {5, 36}}));
-  EXPECT_FALSE(device->getByIDAllSMARTAttributes(nullptr, &byID));
   disk("disk").setFails("ReadThresholds", true);
   EXPECT_FALSE(device->getByIDAllSMARTAttributes(&attributes, &byID));
   EXPECT_TRUE(attributes.empty());
   EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
 }
 
-TEST_F(AttributeDictionaryTest, ThresholdsBelongToAttributesByPositionNotByTheirOwnID) {
-  DiskSpec spec;
-  spec.attributes = {{1, 0x0b, 100, 100, 0, 62}, {194, 0x22, 60, 50, 40, 9}};
-  PlistValue entry = diskEntry(spec);
-  PlistDictionary& smart =
-      *(*entry.asDictionary())["ZORSimulation"].asDictionary()->at("ATASMART").asDictionary();
-  PlistData thresholds = *smart["Thresholds"].asData();
-  thresholds[2] = 200;  // the first threshold entry claims attribute 200
-  smart["Thresholds"] = PlistValue(thresholds);
-  install(profileWithEntries({entry}));
-  auto device = deviceNamed("disk");
-  ZORSMARTStorageDevice::AttributesByID attributes;
-  ZORSMARTStorageDevice::ThresholdsByID byID;
-  ASSERT_TRUE(device->getByIDAllSMARTAttributes(&attributes, &byID));
-  EXPECT_EQ(byID, (ZORSMARTStorageDevice::ThresholdsByID{{1, 62}, {194, 9}}));
+std::vector<std::string> keys(const PlistDictionary& dictionary) {
+  std::vector<std::string> names;
+  for (const auto& [name, value] : dictionary) names.push_back(name);
+  return names;
 }
 
-TEST_F(AttributeDictionaryTest, AttributesByNameShareOneUnknownEntry) {
+TEST_F(AttributeDictionaryTest, ByNameTheUnnamedShareOneEntryAndValuesCarryThresholdAndStatus) {
   DiskSpec spec;
-  spec.attributes = {{1, 0x0b, 100, 100, 0, 62}, {77, 0x00, 10, 10, 1, 0},
-                     {194, 0x22, 60, 50, 40, 0}, {78, 0x00, 20, 20, 2, 0},
-                     {0, 0, 0, 0, 0, 0},         {5, 0x33, 100, 100, 0, 36}};
+  spec.attributes = {{1, 0x000b, 100, 100, 0, 62},
+                     {77, 0x0000, 10, 10, 1, 50},
+                     {5, 0x0033, 36, 36, 900, 36},
+                     {194, 0x0022, 60, 50, 40, 0},
+                     {78, 0x0000, 20, 20, 2, 50}};
   auto device = installDevice(spec);
   auto attributes = device->availableSMARTAttributes();
   ASSERT_TRUE(attributes.has_value());
-  std::vector<std::string> names;
-  for (const auto& [name, value] : *attributes) names.push_back(name);
-  EXPECT_EQ(names,
-            (std::vector<std::string>{"Raw Read Error Rate", "Temperature", "Unknown Attribute"}));
+  EXPECT_EQ(keys(*attributes),
+            (std::vector<std::string>{"Raw Read Error Rate", "Reallocated Sectors Count",
+                                      "Temperature", "Unknown Attribute"}));
   // The last unnamed attribute wins.
   EXPECT_EQ(number(dictionaryAt(*attributes, "Unknown Attribute"), "ZORSMARTAttributeID"), 78);
-  EXPECT_EQ(number(dictionaryAt(*attributes, "Temperature"), "ZORSMARTAttributeCurrentValue"), 60);
 
+  PlistDictionary values = device->availableSMARTValues();
+  EXPECT_EQ(keys(values), (std::vector<std::string>{"Raw Read Error Rate",
+                                                    "Reallocated Sectors Count", "Temperature"}));
+  const PlistDictionary& reallocated = dictionaryAt(values, "Reallocated Sectors Count");
+  EXPECT_EQ(reallocated.at("ZORSMARTThresholdValue"), PlistValue::unsignedInteger(36));
+  EXPECT_EQ(reallocated.at("ZORSMARTAttributeStatus"), PlistValue::integer(2));
+  EXPECT_EQ(number(dictionaryAt(values, "Raw Read Error Rate"), "ZORSMARTAttributeStatus"), 0);
+
+  // An attribute whose threshold cannot be read is left out.
+  disk("disk").setFails("ReadThresholds", true);
+  EXPECT_TRUE(device->availableSMARTValues().empty());
   disk("disk").setFails("ReadData", true);
   auto empty = device->availableSMARTAttributes();
   ASSERT_TRUE(empty.has_value());
   EXPECT_TRUE(empty->empty());
   disk("disk").setFails("QueryInterface", true);
   EXPECT_FALSE(device->availableSMARTAttributes().has_value());
-}
-
-TEST_F(AttributeDictionaryTest, ValuesByNameCarryThresholdAndStatusAndSkipUnnamed) {
-  DiskSpec spec;
-  spec.attributes = {{1, 0x000b, 100, 100, 0, 62},
-                     {5, 0x0033, 36, 36, 900, 36},
-                     {77, 0x0000, 10, 10, 1, 50},
-                     {194, 0x0022, 60, 50, 40, 0},
-                     {78, 0x0000, 20, 20, 2, 50}};
-  auto device = installDevice(spec);
-  PlistDictionary values = device->availableSMARTValues();
-  std::vector<std::string> names;
-  for (const auto& [name, value] : values) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"Raw Read Error Rate", "Reallocated Sectors Count",
-                                             "Temperature"}));
-  const PlistDictionary& reallocated = dictionaryAt(values, "Reallocated Sectors Count");
-  EXPECT_EQ(reallocated.at("ZORSMARTThresholdValue"), PlistValue::unsignedInteger(36));
-  EXPECT_EQ(reallocated.at("ZORSMARTAttributeStatus"), PlistValue::integer(2));
-  EXPECT_EQ(number(dictionaryAt(values, "Raw Read Error Rate"), "ZORSMARTAttributeStatus"), 0);
-  EXPECT_EQ(number(dictionaryAt(values, "Temperature"), "ZORSMARTThresholdValue"), 0);
-
-  // An attribute whose threshold cannot be read is left out.
-  disk("disk").setFails("ReadThresholds", true);
-  EXPECT_TRUE(device->availableSMARTValues().empty());
   EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
-}
-
-TEST_F(AttributeDictionaryTest, WithoutANameTableEveryAttributeIsUnknown) {
-  DiskSpec spec;
-  spec.attributes = {{1, 0x0b, 100, 100, 0, 62}, {194, 0x22, 60, 50, 40, 0}};
-  install(profileWithEntries({diskEntry(spec)}), kTestDiskTable, "");
-  EXPECT_EQ(ZORSMARTStorageDevice::knownSMARTVendorAttributes(), nullptr);
-  EXPECT_EQ(ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(194), std::nullopt);
-  auto device = deviceNamed("disk");
-  auto attributes = device->availableSMARTAttributes();
-  ASSERT_TRUE(attributes.has_value());
-  EXPECT_EQ(attributes->size(), 1u);
-  EXPECT_EQ(number(dictionaryAt(*attributes, "Unknown Attribute"), "ZORSMARTAttributeID"), 194);
-  EXPECT_TRUE(device->availableSMARTValues().empty());
-}
-
-TEST_F(AttributeDictionaryTest, NameTableKeysAreDecimalIDsAndOtherValuesAreNoNames) {
-  install(profileWithEntries({}), kTestDiskTable, R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>194</key><string>Temperature</string>
-<key>0xc2</key><string>Hex</string><key>9</key><integer>9</integer></dict></plist>)");
-  EXPECT_EQ(ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(194), "Temperature");
-  EXPECT_EQ(ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(9), std::nullopt);
-  EXPECT_EQ(ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(-194), std::nullopt);
-}
-
-TEST_F(AttributeDictionaryTest, AnUnreadableNameTableIsLookedForAgain) {
-  install(profileWithEntries({}), kTestDiskTable, "not a property list");
-  EXPECT_EQ(ZORSMARTStorageDevice::knownSMARTVendorAttributes(), nullptr);
-  Bundle::setPluginBundle(
-      ResourceBundle::forFiles({{"SMARTProperties.plist", kTestAttributeNames}}));
-  EXPECT_EQ(ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(5),
-            "Reallocated Sectors Count");
 }
 
 TEST_F(AttributeDictionaryTest, ANameWithANulByteInABinaryTableIsReadWithoutAborting) {
@@ -249,23 +192,16 @@ TEST_F(AttributeDictionaryTest, MonitoredValuesUnderTheConfiguredLabels) {
   EXPECT_TRUE(ZORSMARTStorageDevice::systemDoesMonitorSMARTAttributes());
   auto values = device->systemMonitoredSMARTValues();
   ASSERT_TRUE(values.has_value());
-  std::vector<std::string> labels;
-  for (const auto& [label, value] : *values) labels.push_back(label);
-  EXPECT_EQ(labels, (std::vector<std::string>{"Drive Temperature", "Reallocated"}));
+  EXPECT_EQ(keys(*values), (std::vector<std::string>{"Drive Temperature", "Reallocated"}));
   EXPECT_EQ(number(dictionaryAt(*values, "Reallocated"), "ZORSMARTAttributeStatus"), 2);
   EXPECT_EQ(number(dictionaryAt(*values, "Drive Temperature"), "ZORSMARTAttributeID"), 194);
 }
 
 struct ConfigurationCase {
-  const char* what;
   std::optional<PlistValue> file;
   bool monitors;
   std::optional<std::size_t> entries;  // nothing: no dictionary at all
 };
-
-std::ostream& operator<<(std::ostream& out, const ConfigurationCase& c) {
-  return out << c.what;
-}
 
 class MonitorConfigurationTest : public AttributeDictionaryTest,
                                  public ::testing::WithParamInterface<ConfigurationCase> {};
@@ -288,31 +224,12 @@ PlistValue drives(PlistArray list) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MonitorConfigurationTest,
-    ::testing::Values(
-        ConfigurationCase{"no file", std::nullopt, false, std::nullopt},
-        ConfigurationCase{"not a property list", PlistValue(PlistData{'x', 'y'}), false,
-                          std::nullopt},
-        ConfigurationCase{"an array", PlistValue(PlistArray{}), false, std::nullopt},
-        ConfigurationCase{"no drives", PlistValue(PlistDictionary{}), true, std::nullopt},
-        ConfigurationCase{"no drive of this model",
-                          drives({drive("OTHER", {pair(PlistValue::integer(1), "x")})}), true, 0},
-        ConfigurationCase{
-            "drive without SMART",
-            drives({PlistValue(PlistDictionary{{"manufacturerID", PlistValue("MONITORED 1")}})}),
-            true, std::nullopt},
-        ConfigurationCase{"model compared exactly",
+    ::testing::Values(ConfigurationCase{std::nullopt, false, std::nullopt},
+                      ConfigurationCase{PlistValue(PlistArray{}), false, std::nullopt},
+                      ConfigurationCase{PlistValue(PlistDictionary{}), true, std::nullopt},
+                      ConfigurationCase{
                           drives({drive("MONITORED", {pair(PlistValue::integer(1), "x")})}), true,
                           0}));
-
-TEST_F(AttributeDictionaryTest, MonitoredValuesAreEmptyWhenTheDiskDoesNotAnswer) {
-  PlistValue configuration =
-      drives({drive("MONITORED 1", {pair(PlistValue::integer(194), "Drive Temperature")})});
-  auto device = installDevice(monitoredDisk(), {{"/etc/hwmond.SMART", configuration}});
-  disk("disk").setFails("ReadData", true);
-  auto values = device->systemMonitoredSMARTValues();
-  ASSERT_TRUE(values.has_value());
-  EXPECT_TRUE(values->empty());
-}
 
 }  // namespace
 }  // namespace zor::testing

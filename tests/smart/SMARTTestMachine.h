@@ -58,27 +58,22 @@ inline PlistData identifyBlock(const std::string& model, const std::string& seri
   return block;
 }
 
-inline PlistData dataPage(const std::vector<AttributeRow>& rows) {
+// The attribute page, or with `thresholds` the threshold page, of `rows`.
+inline PlistData dataPage(const std::vector<AttributeRow>& rows, bool thresholds = false) {
   PlistData page(512, 0);
   for (std::size_t n = 0; n < rows.size() && n < 30; ++n) {
-    std::size_t at = 2 + 12 * n;
-    page[at] = rows[n].id;
-    page[at + 1] = static_cast<std::uint8_t>(rows[n].flags & 0xff);
-    page[at + 2] = static_cast<std::uint8_t>(rows[n].flags >> 8);
-    page[at + 3] = rows[n].current;
-    page[at + 4] = rows[n].worst;
-    for (std::size_t b = 0; b < 6; ++b) {
-      page[at + 5 + b] = static_cast<std::uint8_t>(rows[n].raw >> (8 * b));
+    std::uint8_t* at = &page[2 + 12 * n];
+    at[0] = rows[n].id;
+    if (thresholds) {
+      at[1] = rows[n].threshold;
+      continue;
     }
-  }
-  return page;
-}
-
-inline PlistData thresholdPage(const std::vector<AttributeRow>& rows) {
-  PlistData page(512, 0);
-  for (std::size_t n = 0; n < rows.size() && n < 30; ++n) {
-    page[2 + 12 * n] = rows[n].id;
-    page[2 + 12 * n + 1] = rows[n].threshold;
+    at[1] = static_cast<std::uint8_t>(rows[n].flags & 0xff);
+    at[2] = static_cast<std::uint8_t>(rows[n].flags >> 8);
+    at[3] = rows[n].current;
+    at[4] = rows[n].worst;
+    for (std::size_t b = 0; b < 6; ++b)
+      at[5 + b] = static_cast<std::uint8_t>(rows[n].raw >> (8 * b));
   }
   return page;
 }
@@ -105,7 +100,7 @@ struct DiskSpec {
 
 inline PlistValue diskEntry(const DiskSpec& disk) {
   PlistDictionary smart{{"Data", PlistValue(dataPage(disk.attributes))},
-                        {"Thresholds", PlistValue(thresholdPage(disk.attributes))},
+                        {"Thresholds", PlistValue(dataPage(disk.attributes, true))},
                         {"Identify", PlistValue(identifyBlock(disk.model, disk.serial))},
                         {"ThresholdExceeded", PlistValue::boolean(disk.thresholdExceeded)}};
   if (!disk.fail.empty()) {
@@ -141,25 +136,6 @@ inline PlistDictionary profileWithEntries(const PlistArray& children) {
   return PlistDictionary{{"Name", PlistValue("disk test machine")}, {"Registry", PlistValue(root)}};
 }
 
-inline std::shared_ptr<SimulatedMachine> machineFromProfile(const PlistDictionary& profile) {
-  std::string error;
-  auto machine = SimulatedMachine::fromProfile(PlistValue(profile), "test", &error);
-  EXPECT_NE(machine, nullptr) << error;
-  return machine;
-}
-
-// The simulated disk behind the registry entry named `name`.
-inline SimulatedATASMARTDisk& diskNamed(SimulatedMachine& machine, const std::string& name) {
-  SimulatedEntry* entry = machine.registry().findEntryNamed(name);
-  SimulatedATASMARTDisk* disk = entry ? ATASMARTDriverBehaviour::diskOf(*entry) : nullptr;
-  if (disk == nullptr) {
-    ADD_FAILURE() << "no S.M.A.R.T. disk named " << name;
-    static SimulatedATASMARTDisk none;
-    return none;
-  }
-  return *disk;
-}
-
 inline const char* kTestDiskTable =
     "# test table\n"
     "\"^KNOWN190\" 190 C \"Known disk with attribute 190\"\n"
@@ -189,12 +165,16 @@ class SMARTTest : public ::testing::Test {
                const std::string& attributeNames = kTestAttributeNames) {
     ZORSMARTTemperatureSensor::forgetHIDSystemEntry();
     scoped_.reset();
-    std::map<std::string, std::string> files{{"Info.plist", infoPlist()}};
+    std::map<std::string, std::string> files{
+        {"Info.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>test.smart</string></dict></plist>)"}};
     if (!diskTable.empty()) files["hddtemp.db"] = diskTable;
     if (!attributeNames.empty()) files["SMARTProperties.plist"] = attributeNames;
     Bundle::setPluginBundle(ResourceBundle::forFiles(files));
     ZORSMARTStorageDevice::forgetLoadedTables();
-    machine_ = machineFromProfile(profile);
+    std::string error;
+    machine_ = SimulatedMachine::fromProfile(PlistValue(profile), "test", &error);
+    ASSERT_NE(machine_, nullptr) << error;
     scoped_ = std::make_unique<ScopedSimulatedMachine>(machine_);
   }
   void installDisks(const std::vector<DiskSpec>& disks, PlistArray more = {}) {
@@ -203,7 +183,15 @@ class SMARTTest : public ::testing::Test {
     for (auto& entry : more) children.push_back(std::move(entry));
     install(profileWithEntries(children));
   }
-  SimulatedATASMARTDisk& disk(const std::string& name) { return diskNamed(*machine_, name); }
+  // The simulated disk behind the registry entry named `name`.
+  SimulatedATASMARTDisk& disk(const std::string& name) {
+    SimulatedEntry* entry = machine_->registry().findEntryNamed(name);
+    SimulatedATASMARTDisk* disk = entry ? ATASMARTDriverBehaviour::diskOf(*entry) : nullptr;
+    if (disk != nullptr) return *disk;
+    ADD_FAILURE() << "no S.M.A.R.T. disk named " << name;
+    static SimulatedATASMARTDisk none;
+    return none;
+  }
   // The registry entry named `name`, found the way discovery finds it (by its class).
   std::shared_ptr<ZORIORegistryEntry> entryNamed(const std::string& name) {
     SimulatedEntry* entry = machine_->registry().findEntryNamed(name);
@@ -222,11 +210,6 @@ class SMARTTest : public ::testing::Test {
     return device;
   }
   std::int64_t outstanding() const { return machine_->registry().outstandingReferences(); }
-
-  static std::string infoPlist() {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>test.smart</string></dict></plist>)";
-  }
 
   ScopedManualClock clock_{1.0e9};
   ScopedLogCapture log_;

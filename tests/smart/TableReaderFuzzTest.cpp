@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -69,56 +70,53 @@ void mutate(std::string& bytes, std::mt19937& random) {
   }
 }
 
-TEST(TableReaderFuzzTest, MutatedKnownDiskTablesNeverBreakTheReader) {
+// Feeds `read` mutations of every corpus file with `extension`: mostly stacked
+// edits, starting again from the corpus file every `restartEvery` inputs.
+void fuzzCorpus(const std::string& extension, std::uint32_t seed, int mutations, int restartEvery,
+                const std::function<void(const std::string&)>& read) {
   ScopedLogCapture log;
-  std::mt19937 random(0x5eed);
-  std::size_t records = 0;
-  auto inputs = corpusFiles(".db");
-  ASSERT_GE(inputs.size(), 5u);
-  for (const auto& path : inputs) {
-    auto original = readWholeFile(path);
-    ASSERT_TRUE(original.has_value()) << path;
-    std::string bytes = *original;
-    for (int i = 0; i < kMutationsPerInput; ++i) {
-      // Mostly stack edits; now and then start again from the corpus file.
-      if (i % 16 == 0) bytes = *original;
-      mutate(bytes, random);
-      for (const auto& disk : ZORKnownSMARTHardDisk::smartDiskTableWithContents(bytes)) {
-        ASSERT_NE(disk->regularMatchExpression(), nullptr);
-        ASSERT_TRUE(disk->productName().has_value());
-        // Fields keep at most 256 characters (a name may grow in its 8-bit conversion).
-        ASSERT_LE(disk->productName()->size(), 2u * 256u);
-        disk->matchesProductName("WDC WD3200BEVT-22ZCT0");
-        ++records;
-      }
-      log.clear();
-    }
-  }
-  // The mutations must leave many rows readable, or the run proves little.
-  EXPECT_GT(records, 1000u);
-}
-
-TEST(TableReaderFuzzTest, MutatedAttributeTablesNeverBreakTheNameLookup) {
-  ScopedLogCapture log;
-  std::mt19937 random(0xa77);
-  int tablesRead = 0;
-  auto inputs = corpusFiles(".plist");
+  std::mt19937 random(seed);
+  auto inputs = corpusFiles(extension);
   ASSERT_GE(inputs.size(), 3u);
   for (const auto& path : inputs) {
     auto original = readWholeFile(path);
     ASSERT_TRUE(original.has_value()) << path;
     std::string bytes = *original;
-    for (int i = 0; i < kMutationsPerInput / 3; ++i) {
-      if (i % 8 == 0) bytes = *original;
+    for (int i = 0; i < mutations; ++i) {
+      if (i % restartEvery == 0) bytes = *original;
       mutate(bytes, random);
-      Bundle::setPluginBundle(ResourceBundle::forFiles({{"SMARTProperties.plist", bytes}}));
-      ZORSMARTStorageDevice::forgetLoadedTables();
-      if (ZORSMARTStorageDevice::knownSMARTVendorAttributes()) ++tablesRead;
-      for (std::int32_t id : {1, 5, 9, 194, -1, 256}) {
-        ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(id);
-      }
+      read(bytes);
+      log.clear();
     }
   }
+}
+
+TEST(TableReaderFuzzTest, MutatedKnownDiskTablesNeverBreakTheReader) {
+  std::size_t records = 0;
+  fuzzCorpus(".db", 0x5eed, kMutationsPerInput, 16, [&](const std::string& bytes) {
+    for (const auto& disk : ZORKnownSMARTHardDisk::smartDiskTableWithContents(bytes)) {
+      ASSERT_NE(disk->regularMatchExpression(), nullptr);
+      ASSERT_TRUE(disk->productName().has_value());
+      // Fields keep at most 256 characters (a name may grow in its 8-bit conversion).
+      ASSERT_LE(disk->productName()->size(), 2u * 256u);
+      disk->matchesProductName("WDC WD3200BEVT-22ZCT0");
+      ++records;
+    }
+  });
+  // The mutations must leave many rows readable, or the run proves little.
+  EXPECT_GT(records, 1000u);
+}
+
+TEST(TableReaderFuzzTest, MutatedAttributeTablesNeverBreakTheNameLookup) {
+  int tablesRead = 0;
+  fuzzCorpus(".plist", 0xa77, kMutationsPerInput / 3, 8, [&](const std::string& bytes) {
+    Bundle::setPluginBundle(ResourceBundle::forFiles({{"SMARTProperties.plist", bytes}}));
+    ZORSMARTStorageDevice::forgetLoadedTables();
+    if (ZORSMARTStorageDevice::knownSMARTVendorAttributes()) ++tablesRead;
+    for (std::int32_t id : {1, 5, 9, 194, -1, 256}) {
+      ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(id);
+    }
+  });
   Bundle::setPluginBundle(nullptr);
   ZORSMARTStorageDevice::forgetLoadedTables();
   EXPECT_GT(tablesRead, 0);
