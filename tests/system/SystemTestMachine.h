@@ -14,6 +14,7 @@
 #include "platform/PropertyList.h"
 #include "platform/simulated/ScopedSimulatedMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
+#include "services/TestSupport.h"
 #include "system/ZORMachineInfo.h"
 
 namespace zor::testing {
@@ -28,6 +29,15 @@ inline PlistValue text(const std::string& value) {
 
 inline PlistValue number(std::int64_t value) {
   return PlistValue::integer(value);
+}
+
+// UTC and American English, so dates and week numbers read the same everywhere.
+inline ScopedEnvironment utcEnglish() {
+  return ScopedEnvironment({{"TZ", std::string("UTC")},
+                            {"LANGUAGE", std::nullopt},
+                            {"LC_ALL", std::nullopt},
+                            {"LC_MESSAGES", std::nullopt},
+                            {"LANG", std::string("en_US.UTF-8")}});
 }
 
 // A registry entry of `className` named `name` with properties and children.
