@@ -28,11 +28,13 @@ inline PlistValue smcKey(const std::string& key, const std::string& type,
       {"Key", key}, {"Type", type}, {"Bytes", PlistValue(PlistData(std::move(bytes)))}};
 }
 
-// An "sp78" key holding `degrees` (exact in 1/256 steps).
-inline PlistValue sp78Key(const std::string& key, double degrees) {
+// The "sp78" bytes of `degrees` (exact in 1/256 steps), and a key holding them.
+inline std::vector<std::uint8_t> sp78(double degrees) {
   auto raw = static_cast<std::uint16_t>(static_cast<std::int16_t>(degrees * 256));
-  return smcKey(key, "sp78",
-                {static_cast<std::uint8_t>(raw >> 8), static_cast<std::uint8_t>(raw & 0xFF)});
+  return {static_cast<std::uint8_t>(raw >> 8), static_cast<std::uint8_t>(raw & 0xFF)};
+}
+inline PlistValue sp78Key(const std::string& key, double degrees) {
+  return smcKey(key, "sp78", sp78(degrees));
 }
 
 inline PlistDictionary smcService(PlistArray keys, PlistDictionary extraSimulation = {},

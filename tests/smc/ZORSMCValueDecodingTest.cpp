@@ -49,17 +49,14 @@ TEST(ZORSMCValueDecodingTest, EveryTypeRow) {
       {"ui8 with zero byte", record(ui8WithZero, {0x2A}), PlistValue::unsignedInteger(42)},
       {"byte", record("byte", {0x80}), PlistValue::unsignedInteger(128)},
       {"si8", record("si8 ", {0xFF}), PlistValue::integer(-1)},
-      {"si8 low", record("si8 ", {0x80}), PlistValue::integer(-128)},
       {"ui16", record("ui16", {0x12, 0x34}), PlistValue::unsignedInteger(0x1234)},
       {"ui32", record("ui32", {0x00, 0x00, 0x01, 0x02}), PlistValue::unsignedInteger(258)},
       {"ui32 all bits", record("ui32", {0xFF, 0xFF, 0xFF, 0xFF}),
        PlistValue::unsignedInteger(4294967295u)},
       {"flag 1", record("flag", {1}), PlistValue::boolean(true)},
       {"flag 2", record("flag", {2}), PlistValue::boolean(false)},
-      {"flag 0", record("flag", {0}), PlistValue::boolean(false)},
       {"sp78", record("sp78", {0x2D, 0x80}), PlistValue::real(45.5)},
       {"sp78 negative", record("sp78", {0xFF, 0x80}), PlistValue::real(-0.5)},
-      {"sp78 lowest", record("sp78", {0x80, 0x00}), PlistValue::real(-128.0)},
       {"spf0", record("spf0", {0xFF, 0xFE}), PlistValue::real(-2.0)},
       {"sp1e", record("sp1e", {0x40, 0x00}), PlistValue::real(1.0)},
       {"fpe2", record("fpe2", {0x00, 0x0B}), PlistValue::real(2.75)},
@@ -88,13 +85,9 @@ TEST(ZORSMCValueDecodingTest, EveryTypeRow) {
       {"unknown type", record("flt ", {0x42, 0x28, 0, 0}), PlistValue(PlistData{0x42, 0x28, 0, 0})},
   };
   for (const DecodeCase& c : cases) {
-    auto decoded = SMC::objectValueForSMCValue(&c.value);
-    ASSERT_TRUE(decoded.has_value()) << c.what;
-    EXPECT_EQ(*decoded, c.expected) << c.what;
+    EXPECT_EQ(SMC::objectValueForSMCValue(&c.value), c.expected) << c.what;
   }
-}
-
-TEST(ZORSMCValueDecodingTest, NothingForNullOrEmpty) {
+  // Nothing for no record or an empty one.
   EXPECT_FALSE(SMC::objectValueForSMCValue(nullptr).has_value());
   _ZORSMCValue empty = record("sp78", {0x2D, 0x80}, 0);
   EXPECT_FALSE(SMC::objectValueForSMCValue(&empty).has_value());
@@ -147,7 +140,6 @@ TEST(ZORSMCValueDecodingTest, TextForms) {
     const char* expected;
   };
   const Case cases[] = {
-      {"ui32", record("ui32", {0, 0, 0, 10}), "10"},
       {"ui32 all bits", record("ui32", {0xFF, 0xFF, 0xFF, 0xFF}), "4294967295"},
       {"si8", record("si8 ", {0xFE}), "-2"},
       {"flag", record("flag", {1}), "1"},
@@ -155,19 +147,13 @@ TEST(ZORSMCValueDecodingTest, TextForms) {
       {"sp78", record("sp78", {0x2D, 0x80}), "45.5"},
       {"sp78 fraction", record("sp78", {0x01, 0xE6}), "1.8984375"},
       {"ch8*", record("ch8*", {'a', 'b'}), "ab"},
-      {"unknown", record("zzzz", {0x01, 0x02}), "01 02 "},
       {"hex letters", record("zzzz", {0x0A, 0xFF}), "0a ff "},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SMC::descriptionForSMCValue(&c.value), std::string(c.expected)) << c.what;
   }
   EXPECT_EQ(SMC::descriptionForSMCValue(nullptr), std::string("nil"));
-}
-
-TEST(ZORSMCValueDecodingTest, HexText) {
   EXPECT_FALSE(SMC::readableHexStringForData(nullptr).has_value());
-  PlistData empty;
-  EXPECT_EQ(SMC::readableHexStringForData(&empty), std::string());
   PlistData bytes{0x0A, 0xFF, 0x00};
   EXPECT_EQ(SMC::readableHexStringForData(&bytes), std::string("0a ff 00 "));
 }
@@ -189,7 +175,6 @@ TEST(ZORSMCValueDecodingTest, KeyStringsToCodes) {
        0x548A3044u},
       {std::string("TC0"), 0u},
       {std::string("TC0DX"), 0u},
-      {std::string(""), 0u},
       {std::nullopt, 0u},
       // Four characters, but one without a Mac OS Roman form.
       {std::string("T\xE2\x82\xBD"
@@ -210,7 +195,6 @@ TEST(ZORSMCValueDecodingTest, KeyStringsToCodes) {
 }
 
 TEST(ZORSMCValueDecodingTest, CodesToStrings) {
-  EXPECT_EQ(SMC::stringForFourCharCode(0x54433044u), "TC0D");
   EXPECT_EQ(SMC::stringForFourCharCode(0), "    ");
   EXPECT_EQ(SMC::stringForFourCharCode(0x75693800u), "ui8 ");
   EXPECT_EQ(SMC::stringForFourCharCode(0x61006263u), "a   ");
