@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "legacy/ZORSMUInfo.h"
 #include "platform/StringFormat.h"
 #include "tests/legacy/LegacyTestMachine.h"
 
@@ -25,13 +24,6 @@ PlistValue smuWithCalibration(std::uint16_t m, std::int16_t b) {
 
 class HWTempDiodeSensorTest : public LegacyMachineTest {
  protected:
-  std::shared_ptr<ZORHWTempDiodeSensor> onlyDiode() {
-    auto sensors = ZORHWTempDiodeSensor::allSensors();
-    EXPECT_EQ(sensors.size(), 1u);
-    if (sensors.size() != 1) return nullptr;
-    return std::static_pointer_cast<ZORHWTempDiodeSensor>(sensors[0]);
-  }
-  // The unique identifiers of all diodes, in discovery order.
   std::vector<std::string> identifiers() {
     std::vector<std::string> result;
     for (const auto& sensor : ZORHWTempDiodeSensor::allSensors()) {
@@ -41,46 +33,44 @@ class HWTempDiodeSensorTest : public LegacyMachineTest {
   }
 };
 
-TEST_F(HWTempDiodeSensorTest, DriverClassOfTheParentDecidesNameAndTolerances) {
+TEST_F(HWTempDiodeSensorTest, DriverTableAndSMUCalibration) {
   struct Case {
+    bool smu;
     const char* driver;
+    std::int64_t reading;
     const char* name;
     double precision;
     double accuracy;
+    std::int32_t raw;
   };
   const Case cases[] = {
-      {"AppleSMUMonitor", "Apple System Management Unit", 0.0, 0.0},
-      {"AppleLM8x", "National Semiconductor LM8x", 1.0, 4.0},
-      {"IOI2CMaxim1631", "Maxim/Dallas DS1631", 0.0625, 1.0},
-      {"IOI2CSMUSat", "Apple System Management Unit", 0.0, 0.0},
-      {"AppleMaxim6690", "Unknown Temperature Diode Sensor", 0.0, 0.0},
+      {false, "AppleSMUMonitor", 2981888, "Apple System Management Unit", 0.0, 0.0, 2981888},
+      {false, "AppleLM8x", 2981888, "National Semiconductor LM8x", 1.0, 4.0, 2981888},
+      {false, "IOI2CMaxim1631", 2981888, "Maxim/Dallas DS1631", 0.0625, 1.0, 2981888},
+      {false, "AppleMaxim6690", 2981888, "Unknown Temperature Diode Sensor", 0.0, 0.0, 2981888},
+      // Only the SMU monitor's diodes take the SMU calibration: 2 x ((100 x 4096) >> 3).
+      {true, "AppleSMUMonitor", 100, "Apple System Management Unit", 0.0, 0.0, 102400},
+      {true, "IOI2CSMUSat", 100, "Apple System Management Unit", 0.0, 0.0, 100},
+      // A calibrated diode without a reading reports none, not a calibrated number.
+      {true, "AppleSMUMonitor", -7, "Apple System Management Unit", 0.0, 0.0, -1},
   };
   for (const Case& c : cases) {
-    install({driverEntry(c.driver, {hwSensor("temp", 12, "CPU A DIODE", 2981888)})});
-    auto diode = onlyDiode();
-    ASSERT_NE(diode, nullptr) << c.driver;
-    EXPECT_EQ(diode->sensorName(), c.name) << c.driver;
-    EXPECT_EQ(diode->precision(), c.precision) << c.driver;
-    EXPECT_EQ(diode->accuracy(), c.accuracy) << c.driver;
-    EXPECT_EQ(diode->uniqueIdentifier(), std::string("hwsensor.") + c.driver + ".12");
-    EXPECT_EQ(diode->quantityType(), 1);
-    EXPECT_EQ(diode->unit(), "C");
-    // No SMU on this machine: every diode reads uncalibrated.
-    EXPECT_FALSE(diode->useSMU()) << c.driver;
-    EXPECT_DOUBLE_EQ(diode->value(), 45.5) << c.driver;
+    std::vector<PlistValue> children = {
+        driverEntry(c.driver, {hwSensor("temp", 12, "CPU A DIODE", c.reading)})};
+    if (c.smu) children.push_back(smuWithCalibration(4096, 0));
+    install(children);
+    auto sensors = ZORHWTempDiodeSensor::allSensors();
+    ASSERT_EQ(sensors.size(), 1u) << c.driver;
+    auto& diode = static_cast<ZORHWTempDiodeSensor&>(*sensors[0]);
+    EXPECT_EQ(diode.sensorName(), c.name) << c.driver;
+    EXPECT_EQ(diode.precision(), c.precision) << c.driver;
+    EXPECT_EQ(diode.accuracy(), c.accuracy) << c.driver;
+    EXPECT_EQ(diode.uniqueIdentifier(), std::string("hwsensor.") + c.driver + ".12");
+    EXPECT_EQ(diode.rawValue(), c.raw) << c.driver << " " << c.reading;
+    if (c.raw != -1) {
+      EXPECT_DOUBLE_EQ(diode.value(), c.raw / 65536.0) << c.driver;
+    }
   }
-}
-
-TEST_F(HWTempDiodeSensorTest, SMUMonitorDiodeIsCalibratedWithTheSMUValues) {
-  install({smuWithCalibration(4096, 0),
-           driverEntry("AppleSMUMonitor", {hwSensor("temp", 1, "CPU A DIODE", 100)})});
-  auto diode = onlyDiode();
-  ASSERT_NE(diode, nullptr);
-  EXPECT_TRUE(diode->useSMU());
-  EXPECT_EQ(diode->mScaling(), 4096u);
-  EXPECT_EQ(diode->bOffset(), 0);
-  EXPECT_EQ(diode->rawValue(), 102400);  // 2 x ((100 x 4096) >> 3)
-  EXPECT_DOUBLE_EQ(diode->value(), 1.5625);
 }
 
 TEST_F(HWTempDiodeSensorTest, CalibrationWrapsInThirtyTwoBits) {
@@ -91,7 +81,6 @@ TEST_F(HWTempDiodeSensorTest, CalibrationWrapsInThirtyTwoBits) {
     std::int32_t expected;
   };
   const Case cases[] = {
-      {100, 4096, 0, 102400},
       {605, 23000, -200, 3273950},
       {0, 65535, -2, -2048},
       // r x m = 2^32 + 32768 keeps only 32768: 2 x (32768 >> 3) = 8192.
@@ -108,28 +97,7 @@ TEST_F(HWTempDiodeSensorTest, CalibrationWrapsInThirtyTwoBits) {
   }
 }
 
-TEST_F(HWTempDiodeSensorTest, CalibratedDiodeWithoutReadingReportsNoReading) {
-  install({smuWithCalibration(4096, 16),
-           driverEntry("AppleSMUMonitor", {hwSensor("temp", 1, "CPU A DIODE", -7)})});
-  auto diode = onlyDiode();
-  ASSERT_NE(diode, nullptr);
-  ASSERT_TRUE(diode->useSMU());
-  EXPECT_EQ(diode->rawValue(), -1);
-  setProperty("CPU A DIODE", "current-value", PlistValue::integer(0));
-  EXPECT_EQ(diode->rawValue(), 16 * 1024);
-}
-
-TEST_F(HWTempDiodeSensorTest, OnlyTheSMUMonitorRowCalibrates) {
-  install({smuWithCalibration(4096, 0),
-           driverEntry("IOI2CSMUSat", {hwSensor("temp", 1, "CPU B DIODE", 100)})});
-  auto diode = onlyDiode();
-  ASSERT_NE(diode, nullptr);
-  EXPECT_FALSE(diode->useSMU());
-  EXPECT_EQ(diode->rawValue(), 100);
-}
-
 TEST_F(HWTempDiodeSensorTest, GraphicsDiodesSharingASubstituteNumberStayDistinctAcrossScans) {
-  // Two diodes at one location share the substitute number s.
   const std::string location = "NVDA DIODE COLLISION TEST";
   install({driverEntry(
       "NVDA", {hwSensor("temp", 3, location, 65536), hwSensor("temp", 4, location, 65536)})});
@@ -140,9 +108,6 @@ TEST_F(HWTempDiodeSensorTest, GraphicsDiodesSharingASubstituteNumberStayDistinct
                                              formatString("hwsensor.NVDA.%u", s + 1)};
   EXPECT_EQ(identifiers(), expected);
   EXPECT_EQ(identifiers(), expected) << "a second scan hands out the same identifiers";
-  auto& claimed = ZORHWTempDiodeSensor::disambiguatedSensorIdentifiers();
-  EXPECT_EQ(claimed.at(expected[0]), 3);
-  EXPECT_EQ(claimed.at(expected[1]), 4);
 
   // Discovered in the other order, each diode still gets back its own identifier.
   install({driverEntry(
@@ -151,7 +116,7 @@ TEST_F(HWTempDiodeSensorTest, GraphicsDiodesSharingASubstituteNumberStayDistinct
 }
 
 TEST_F(HWTempDiodeSensorTest, GraphicsDiodeNumbersWrapAtTheTop) {
-  // Claim the identifier at 0xFFFFFFFF for another sensor-id, so the next
+  // The identifier at 0xFFFFFFFF belongs to another sensor-id, so the next
   // diode there must wrap to 0.
   install({driverEntry("NVDA", {hwSensor("temp", 9, "", 65536)})});
   auto& claimed = ZORHWTempDiodeSensor::disambiguatedSensorIdentifiers();
@@ -160,11 +125,6 @@ TEST_F(HWTempDiodeSensorTest, GraphicsDiodeNumbersWrapAtTheTop) {
   EXPECT_EQ(identifiers(), std::vector<std::string>{"hwsensor.NVDA.0"});
   claimed.erase("hwsensor.NVDA.4294967295");
   claimed.erase("hwsensor.NVDA.0");
-}
-
-TEST_F(HWTempDiodeSensorTest, NullEntryMakesNoSensor) {
-  install({});
-  EXPECT_EQ(ZORHWTempDiodeSensor::sensorWithIORegistrySensorEntry(nullptr), nullptr);
 }
 
 }  // namespace
