@@ -26,10 +26,6 @@ struct LanguageCase {
   Opt language, lcAll, lcMessages, lang;
   std::string expected;
 };
-void PrintTo(const LanguageCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class LanguageChoiceTest : public ::testing::TestWithParam<LanguageCase> {};
 
 TEST_P(LanguageChoiceTest, PicksFirstAvailableInVariableOrder) {
@@ -42,38 +38,17 @@ INSTANTIATE_TEST_SUITE_P(
     Environment, LanguageChoiceTest,
     ::testing::Values(
         LanguageCase{"NothingSet", {}, {}, {}, {}, "en"},
-        LanguageCase{"CLocale", {}, {}, {}, "C", "en"},
         LanguageCase{"PosixWithCodeset", {}, {}, {}, "POSIX.UTF-8", "en"},
         LanguageCase{"LangWithCodeset", {}, {}, {}, "de_DE.UTF-8", "de"},
-        LanguageCase{"LangWithModifier", {}, {}, {}, "de_AT@euro", "de"},
         LanguageCase{"EmptyVariablesSkipped", "", "", "", "de_CH.UTF-8", "de"},
         LanguageCase{"LcAllBeforeLang", {}, "de_DE.UTF-8", {}, "en_US.UTF-8", "de"},
         LanguageCase{"LcMessagesBeforeLang", {}, {}, "en_GB.UTF-8", "de_DE.UTF-8", "en"},
-        LanguageCase{"LcAllBeforeLcMessages", {}, "en_US", "de_DE", {}, "en"},
-        LanguageCase{"LanguageFirst", "de", "en_US.UTF-8", {}, {}, "de"},
         LanguageCase{"LanguageListSkipsUnavailable", "fr:it:de:en", {}, {}, "en_US", "de"},
-        LanguageCase{"UnavailableFallsThroughToLang", "fr", "it_IT", {}, "de_DE", "de"},
         LanguageCase{"NothingAvailable", "fr", {}, {}, "ja_JP.UTF-8", "en"},
         LanguageCase{"FullNameMatch", "pt_BR", {}, {}, {}, "pt_BR"},
         LanguageCase{"RegionWithoutFolder", "pt_PT", {}, {}, {}, "en"},
-        LanguageCase{"UpperCaseLanguage", {}, {}, {}, "DE_de", "de"},
         LanguageCase{"NotALocale", "../../etc", {}, {}, "de_DE", "de"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CurrentLocaleTest, IdentifierIsFirstCandidateReduced) {
-  {
-    ScopedEnvironment env(localeVariables({}, {}, {}, "de_DE.UTF-8@euro"));
-    EXPECT_EQ(CurrentLocale::identifier(), "de_DE");
-  }
-  {
-    ScopedEnvironment env(localeVariables("fr_CA:de", {}, {}, "de_DE.UTF-8"));
-    EXPECT_EQ(CurrentLocale::candidates(), (std::vector<std::string>{"fr_CA", "de", "de_DE"}));
-  }
-  {
-    ScopedEnvironment env(localeVariables({}, {}, {}, "C"));
-    EXPECT_EQ(CurrentLocale::identifier(), "en_US");
-  }
-}
 
 TEST(CurrentLocaleTest, DecimalSeparatorFollowsLocale) {
   {
@@ -119,10 +94,6 @@ struct LookupCase {
   const char* key;
   const char* expected;
 };
-void PrintTo(const LookupCase& c, std::ostream* os) {
-  *os << c.key;
-}
-
 class PluginStringsTest : public ::testing::TestWithParam<LookupCase> {};
 
 TEST_P(PluginStringsTest, LooksUpInTheCurrentLanguage) {
@@ -131,27 +102,24 @@ TEST_P(PluginStringsTest, LooksUpInTheCurrentLanguage) {
   EXPECT_EQ(bundle->localizedString(GetParam().key, GetParam().key), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, PluginStringsTest,
-    ::testing::Values(LookupCase{"C", "ELLIPSIS", "\xE2\x80\xA6"},
-                      LookupCase{"C", "No accessible sensors found", "No accessible sensors found"},
-                      LookupCase{"de_DE.UTF-8", "No accessible sensors found",
-                                 "Keine lesbaren Sensoren gefunden"},
-                      LookupCase{"C", "Version: %@", "Version: %@"},
-                      LookupCase{"de_DE.UTF-8", "Version: %@", "Version: %@"},
-                      LookupCase{"C", "C",
-                                 "\xC2\xB0"
-                                 "C"},
-                      LookupCase{"de_DE.UTF-8", "F",
-                                 "\xC2\xB0"
-                                 "F"},
-                      LookupCase{"C", "K", "K"}, LookupCase{"C", "MHz", "MHz"},
-                      LookupCase{"C", "https://zorsensors.org/quorvane/",
-                                 "https://zorsensors.org/quorvane/"},
-                      LookupCase{"de_DE.UTF-8", "https://zorsensors.org/quorvane/",
-                                 "https://zorsensors.org/quorvane/de/"},
-                      LookupCase{"de_DE.UTF-8", "no such key", "no such key"}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Keys, PluginStringsTest,
+                         ::testing::Values(LookupCase{"C", "ELLIPSIS", "\xE2\x80\xA6"},
+                                           LookupCase{"de_DE.UTF-8", "No accessible sensors found",
+                                                      "Keine lesbaren Sensoren gefunden"},
+                                           LookupCase{"de_DE.UTF-8", "Version: %@", "Version: %@"},
+                                           LookupCase{"C", "C",
+                                                      "\xC2\xB0"
+                                                      "C"},
+                                           LookupCase{"de_DE.UTF-8", "F",
+                                                      "\xC2\xB0"
+                                                      "F"},
+                                           LookupCase{"C", "https://zorsensors.org/quorvane/",
+                                                      "https://zorsensors.org/quorvane/"},
+                                           LookupCase{"de_DE.UTF-8",
+                                                      "https://zorsensors.org/quorvane/",
+                                                      "https://zorsensors.org/quorvane/de/"},
+                                           LookupCase{"de_DE.UTF-8", "no such key", "no such key"}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(ResourceBundleTest, PluginBundleInformation) {
   auto bundle = ResourceBundle::forEmbeddedResources();
@@ -177,19 +145,6 @@ TEST(ResourceBundleTest, MissingTranslationFallsBackToDevelopmentLanguage) {
   });
   EXPECT_EQ(bundle->localizedString("a", ""), "Deutsch A");
   EXPECT_EQ(bundle->localizedString("b", ""), "English B");
-}
-
-TEST(ResourceBundleTest, TableIsParsedOncePerLanguage) {
-  ScopedTempDirectory dir;
-  ASSERT_EQ(mkdir(dir.file("en.lproj").c_str(), 0755), 0);
-  const std::string table = dir.file("en.lproj/Localizable.strings");
-  std::ofstream(table) << "\"k\" = \"first\";\nbroken line\n";
-  auto bundle = ResourceBundle::forDirectory(dir.path());
-  ScopedLogCapture log;
-  EXPECT_EQ(bundle->localizedString("k", ""), "first");
-  std::ofstream(table) << "\"k\" = \"second\";\n";
-  EXPECT_EQ(bundle->localizedString("k", ""), "first");
-  EXPECT_EQ(log.lines().size(), 1u);  // the broken line was reported once, not per lookup
 }
 
 TEST(ResourceBundleTest, ResourcesFromTheFolderThenTheLanguageFolders) {
@@ -224,10 +179,8 @@ TEST_P(PathRefusalTest, RefusesPathsLeavingTheFolder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, PathRefusalTest,
-                         ::testing::Values("../secret", "Images/../../secret", "Images/../secret",
-                                           "/etc/passwd", "", ".", "..", "Images/",
-                                           "Images//secret", "./Images/secret",
-                                           std::string("Images/secret\0x", 16)));
+                         ::testing::Values("../secret", "Images/../../secret", "/etc/passwd", "",
+                                           "..", std::string("Images/secret\0x", 16)));
 
 TEST(ResourceBundleTest, SymbolicLinkOutOfTheFolderIsRefused) {
   ScopedTempDirectory outer;
@@ -238,40 +191,6 @@ TEST(ResourceBundleTest, SymbolicLinkOutOfTheFolderIsRefused) {
   auto bundle = ResourceBundle::forDirectory(outer.file("res"));
   EXPECT_EQ(bundle->fileContents("plain"), std::optional<std::string>("plain"));
   EXPECT_EQ(bundle->fileContents("link"), std::nullopt);
-}
-
-TEST(ResourceBundleTest, EnvironmentDirectoryReplacesTheBuiltInFolder) {
-  ScopedTempDirectory dir;
-  ASSERT_EQ(mkdir(dir.file("en.lproj").c_str(), 0755), 0);
-  std::ofstream(dir.file("en.lproj/Localizable.strings")) << "\"ELLIPSIS\" = \"...\";";
-  std::ofstream(dir.file("Info.plist"))
-      << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key>"
-         "<string>test.bundle</string></dict></plist>";
-  {
-    ScopedEnvironment env("ZOR_RESOURCES_DIR", dir.path());
-    Bundle::setPluginBundle(nullptr);
-    EXPECT_EQ(Bundle::pluginBundle().bundleIdentifier(), std::optional<std::string>("test.bundle"));
-    EXPECT_EQ(Bundle::pluginBundle().localizedString("ELLIPSIS", ""), "...");
-  }
-  Bundle::setPluginBundle(nullptr);
-  EXPECT_EQ(Bundle::pluginBundle().bundleIdentifier(),
-            std::optional<std::string>("org.zorsensors.widget.sensors"));
-}
-
-TEST(ResourceBundleTest, UnreadableInformationFileGivesEmptyDictionary) {
-  ScopedLogCapture log;
-  auto bundle = ResourceBundle::forFiles({{"Info.plist", "not a plist"}});
-  EXPECT_TRUE(bundle->infoDictionary().empty());
-  EXPECT_EQ(bundle->bundleIdentifier(), std::nullopt);
-  EXPECT_EQ(log.lines().size(), 1u);
-}
-
-TEST(ResourceBundleTest, MainBundleNamesTheProgramAndAnswersKeys) {
-  Bundle& main = Bundle::mainBundle();
-  auto identifier = main.bundleIdentifier();
-  ASSERT_TRUE(identifier.has_value());
-  EXPECT_NE(identifier->find(program_invocation_short_name), std::string::npos);
-  EXPECT_EQ(main.localizedString("%d days ", ""), "%d days ");
 }
 
 }  // namespace

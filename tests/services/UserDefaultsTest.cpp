@@ -60,20 +60,6 @@ TEST_F(UserDefaultsTest, DomainRoundTripsThroughTheFile) {
   EXPECT_EQ(reader.persistentDomainForName(kDomain), domain);
 }
 
-TEST_F(UserDefaultsTest, SynchronizeWithNothingPendingWritesNothing) {
-  UserDefaults defaults;
-  EXPECT_TRUE(defaults.synchronize());
-  EXPECT_EQ(access(domainFile().c_str(), F_OK), -1);
-}
-
-TEST_F(UserDefaultsTest, CreatesMissingPreferencesFolder) {
-  UserDefaults::setPreferencesDirectory(dir_.file("a/b/zorsensors"));
-  UserDefaults defaults;
-  defaults.setPersistentDomain({{"k", "v"}}, kDomain);
-  EXPECT_TRUE(defaults.synchronize());
-  EXPECT_EQ(access(dir_.file("a/b/zorsensors/" + kDomain + ".plist").c_str(), R_OK), 0);
-}
-
 class DomainNameTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(DomainNameTest, InvalidNamesHaveNoDomainAndWriteNothing) {
@@ -122,17 +108,6 @@ TEST_F(UserDefaultsTest, WritersMergeTheirOwnKeysIntoTheFile) {
   EXPECT_EQ(second.persistentDomainForName(kDomain), fileContents());
 }
 
-TEST_F(UserDefaultsTest, ReaderSeesOtherWritersBetweenItsOwnWrites) {
-  UserDefaults mine;
-  UserDefaults other;
-  mine.setPersistentDomain({{"Mine", "1"}}, kDomain);
-  ASSERT_TRUE(mine.synchronize());
-  other.setPersistentDomain({{"Mine", "1"}, {"Other", "2"}}, kDomain);
-  ASSERT_TRUE(other.synchronize());
-  EXPECT_EQ(mine.persistentDomainForName(kDomain),
-            (PlistDictionary{{"Mine", "1"}, {"Other", "2"}}));
-}
-
 TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceKeepEveryKey) {
   constexpr int kRounds = 40;
   auto writeRounds = [](const std::string& prefix) {
@@ -179,10 +154,6 @@ struct CorruptCase {
   const char* name;
   std::string bytes;
 };
-void PrintTo(const CorruptCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class CorruptDomainTest : public UserDefaultsTest,
                           public ::testing::WithParamInterface<CorruptCase> {};
 
@@ -244,34 +215,12 @@ TEST_F(UserDefaultsTest, UnreadableFileFailsAndKeepsChangesPending) {
   EXPECT_EQ(fileContents(), (PlistDictionary{{"k", "v"}}));
 }
 
-TEST_F(UserDefaultsTest, RemovingTheDomainDeletesTheFile) {
-  UserDefaults defaults;
-  defaults.setPersistentDomain({{"k", "v"}}, kDomain);
-  ASSERT_TRUE(defaults.synchronize());
-  defaults.removePersistentDomainForName(kDomain);
-  EXPECT_EQ(defaults.persistentDomainForName(kDomain), std::nullopt);
-  ASSERT_TRUE(defaults.synchronize());
-  EXPECT_EQ(access(domainFile().c_str(), F_OK), -1);
-
-  // Removed, then set again: only the new contents are stored.
-  defaults.setPersistentDomain({{"a", "1"}}, kDomain);
-  ASSERT_TRUE(defaults.synchronize());
-  defaults.removePersistentDomainForName(kDomain);
-  defaults.setPersistentDomain({{"b", "2"}}, kDomain);
-  ASSERT_TRUE(defaults.synchronize());
-  EXPECT_EQ(fileContents(), (PlistDictionary{{"b", "2"}}));
-}
-
 struct PrefsDirCase {
   const char* name;
   std::optional<std::string> xdg;
   std::optional<std::string> home;
   std::string expected;
 };
-void PrintTo(const PrefsDirCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class PreferencesDirectoryTest : public ::testing::TestWithParam<PrefsDirCase> {};
 
 TEST_P(PreferencesDirectoryTest, DefaultFollowsEnvironment) {
@@ -296,10 +245,6 @@ struct ArgumentValueCase {
   std::string text;
   PlistValue expected;
 };
-void PrintTo(const ArgumentValueCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class ArgumentValueTest : public ::testing::TestWithParam<ArgumentValueCase> {};
 
 TEST_P(ArgumentValueTest, ParsesScalar) {
@@ -309,21 +254,14 @@ TEST_P(ArgumentValueTest, ParsesScalar) {
 INSTANTIATE_TEST_SUITE_P(
     Values, ArgumentValueTest,
     ::testing::Values(ArgumentValueCase{"Integer", "42", PlistValue::integer(42)},
-                      ArgumentValueCase{"NegativeInteger", "-7", PlistValue::integer(-7)},
                       ArgumentValueCase{"Real", "3.5", PlistValue::real(3.5)},
-                      ArgumentValueCase{"Exponent", "1e3", PlistValue::real(1000.0)},
                       ArgumentValueCase{"HugeInteger", "99999999999999999999",
                                         PlistValue::real(1e20)},
                       ArgumentValueCase{"Yes", "YES", PlistValue::boolean(true)},
                       ArgumentValueCase{"No", "NO", PlistValue::boolean(false)},
-                      ArgumentValueCase{"True", "true", PlistValue::boolean(true)},
-                      ArgumentValueCase{"False", "False", PlistValue::boolean(false)},
-                      ArgumentValueCase{"Word", "hello", PlistValue("hello")},
                       ArgumentValueCase{"DigitsThenLetters", "12abc", PlistValue("12abc")},
                       ArgumentValueCase{"NotANumber", "nan", PlistValue("nan")},
                       ArgumentValueCase{"Infinity", "inf", PlistValue("inf")},
-                      ArgumentValueCase{"Hex", "0x10", PlistValue("0x10")},
-                      ArgumentValueCase{"SignsOnly", "+-", PlistValue("+-")},
                       ArgumentValueCase{"Empty", "", PlistValue("")}),
     [](const auto& info) { return std::string(info.param.name); });
 
