@@ -67,6 +67,12 @@ void HttpBridgeServer::configure(httplib::Server& server) {
     response.set_content(answer, "application/json");
   });
 
+  server.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Cache-Control", "no-store");
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_content(metricsText(), PrometheusExposition::kContentType);
+  });
+
   server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     std::optional<std::string> path = RequestPolicy::widgetFilePath(request.path);
     std::optional<std::string> contents;
@@ -90,6 +96,11 @@ void HttpBridgeServer::configure(httplib::Server& server) {
 
   server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
                                   std::exception_ptr) { refuse(response, 500, "internal error"); });
+}
+
+std::string HttpBridgeServer::metricsText() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return metrics_.render();
 }
 
 bool HttpBridgeServer::start(uint16_t port, std::string* errorLine) {
