@@ -11,7 +11,7 @@
 #include "cpu/ZORTALVEROx86Monitor.h"
 #include "platform/Clock.h"
 #include "platform/ResourceBundle.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
+#include "platform/ScopedMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "smart/ZORSMARTTemperatureSensor.h"
 #include "smc/ZORSystemManagementController.h"
@@ -152,7 +152,7 @@ TEST(PrometheusScrapeCostTest, NoMoreSMCCallsThanAWidgetReading) {
   std::string error;
   auto machine = SimulatedMachine::load("demo", &error);
   ASSERT_NE(machine, nullptr) << error;
-  ScopedSimulatedMachine installed(machine);
+  ScopedMachine installed(machine);
   loadPlugin();
   ZORTALVEROx86Monitor::startRefreshClock();  // on this test's clock
   {
