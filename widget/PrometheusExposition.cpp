@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -77,14 +78,7 @@ void appendHeader(std::string& out, std::string_view name, std::string_view help
   out.append("# TYPE ").append(name).append(" gauge\n");
 }
 
-void appendLabel(std::string& out, std::string_view name, std::string_view value, bool first) {
-  if (!first) out += ',';
-  out.append(name).append("=\"").append(PrometheusExposition::escapedLabelValue(value)) += '"';
-}
-
-}  // namespace
-
-std::string PrometheusExposition::escapedLabelValue(std::string_view value) {
+std::string escapedLabelValue(std::string_view value) {
   std::string out;
   out.reserve(value.size());
   for (char32_t c : Utf8::decode(value)) {
@@ -104,6 +98,13 @@ std::string PrometheusExposition::escapedLabelValue(std::string_view value) {
   }
   return out;
 }
+
+void appendLabel(std::string& out, std::string_view name, std::string_view value, bool first) {
+  if (!first) out += ',';
+  out.append(name).append("=\"").append(escapedLabelValue(value)) += '"';
+}
+
+}  // namespace
 
 std::string PrometheusExposition::render(PluginController& controller) {
   std::vector<std::string> samples(std::size(kFamilies));

@@ -7,9 +7,9 @@ listener on every address (--metrics-listen 0.0.0.0:0); Prometheus scrapes
 core temperatures through Prometheus' query API and checks them against what
 the widget shows for the same sensors (the bridge's reading text), second by
 second: the CPU driver refreshes its readings at most once a second, so a
-scrape and a widget reading in the same second see the same values. Last, the
-metrics listener answers /metrics and nothing else, and the widget's port is
-not reachable from outside loopback.
+scrape and a widget reading in the same second see the same values. Last,
+from an address of this machine other than loopback the metrics listener
+answers and the widget's port (its bridge) does not.
 
 Needs ZOR_WIDGET_HOST (the host program) and prometheus and promtool on PATH.
 """
@@ -255,18 +255,12 @@ def main():
                 outside = "http://%s:%d" % (address, metrics_port)
                 if http("GET", outside + "/metrics")[0] != 200:
                     fail("the metrics listener does not serve %s/metrics" % outside)
-                for method, path in (("GET", "/"), ("GET", "/index.html"),
-                                     ("POST", "/bridge"), ("GET", "/metrics/x")):
-                    body = '{"id":1,"instance":"x","call":"numberOfAvailableSensors","args":[]}'
-                    status = http(method, outside + path, body if method == "POST" else None)[0]
-                    if status != 404:
-                        fail("%s %s on the metrics listener: %d, not 404" % (method, path, status))
                 try:
                     socket.create_connection((address, widget_port), timeout=2).close()
                     fail("the widget's port %d answers on %s" % (widget_port, address))
                 except OSError:
                     pass
-                print("prometheus: from %s only /metrics is served; the widget's port is closed"
+                print("prometheus: from %s the metrics are served, the widget's port is closed"
                       % address)
         finally:
             for process in (prometheus, host):
