@@ -42,11 +42,11 @@ std::optional<std::string> readPath(const std::string& path, std::size_t limit) 
 
 }  // namespace
 
-LinuxRoot::LinuxRoot(std::string directory) : directory_(std::move(directory)) {
-  std::string trimmed = directory_;
-  while (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
-  prefix_ = trimmed;
-  if (directory_.empty()) directory_ = "/";
+LinuxRoot::LinuxRoot(std::string directory)
+    : directory_(directory.empty() ? std::string(1, '/') : std::move(directory)),
+      prefix_(directory_) {
+  // Assigning "/" after the move trips GCC 12's -Wrestrict; the member initialisers do not.
+  while (!prefix_.empty() && prefix_.back() == '/') prefix_.pop_back();
 }
 
 std::string LinuxRoot::path(const std::string& absolute) const {
