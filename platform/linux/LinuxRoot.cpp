@@ -45,7 +45,6 @@ std::optional<std::string> readPath(const std::string& path, std::size_t limit) 
 LinuxRoot::LinuxRoot(std::string directory)
     : directory_(directory.empty() ? std::string(1, '/') : std::move(directory)),
       prefix_(directory_) {
-  // Assigning "/" after the move trips GCC 12's -Wrestrict; the member initialisers do not.
   while (!prefix_.empty() && prefix_.back() == '/') prefix_.pop_back();
 }
 
@@ -98,7 +97,9 @@ std::optional<std::string> LinuxRoot::resolve(const std::string& absolute) const
     if (::realpath(prefix_.c_str(), base) == nullptr) return std::nullopt;
     std::string root = base;
     if (opened.compare(0, root.size(), root) != 0) return std::nullopt;
-    return opened.substr(root.size()).empty() ? "/" : opened.substr(root.size());
+    if (opened.size() == root.size()) return std::string("/");
+    opened.erase(0, root.size());
+    return opened;
   }
   return opened;
 }
