@@ -57,16 +57,21 @@ class HwmonMachineTest : public ::testing::Test {
 
   // Scans `dir`, lets `between` change the tree after the scan, builds and installs the machine.
   void install(const std::string& dir, const std::function<void()>& between = {}) {
-    uninstall();
     PlistArray services;
     linuxfs::HwmonEntries::append(linuxfs::LinuxRoot(dir), &services);
     if (between) between();
+    installEntries(std::move(services));
+  }
+
+  // Installs a machine whose registry root has `services` as children.
+  void installEntries(PlistArray services) {
+    uninstall();
     PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
                          {"IORegistryEntryName", "Root"},
                          {"IORegistryEntryChildren", PlistValue(std::move(services))}};
     PlistDictionary profile{{"Name", "hwmon test machine"}, {"Registry", PlistValue(root)}};
     std::string error;
-    machine_ = SimulatedMachine::fromProfile(PlistValue(profile), dir, &error);
+    machine_ = SimulatedMachine::fromProfile(PlistValue(profile), "hwmon test profile", &error);
     ASSERT_NE(machine_, nullptr) << error;
     SimulatedMachine::install(machine_);
   }
