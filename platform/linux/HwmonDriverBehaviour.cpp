@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/MachineEntry.h"
 #include "platform/SystemLog.h"
-#include "platform/simulated/SimulatedEntry.h"
 
 namespace zor {
 namespace {
@@ -19,11 +19,11 @@ std::unique_ptr<DriverBehaviour> refuse(std::string reason, std::string* error) 
 
 }  // namespace
 
-HwmonDriverBehaviour::HwmonDriverBehaviour(SimulationSettings settings, std::string path,
+HwmonDriverBehaviour::HwmonDriverBehaviour(DriverSettings settings, std::string path,
                                            const linuxfs::HwmonKind& kind)
     : DriverBehaviour(std::move(settings)), path_(std::move(path)), kind_(kind), input_(path_) {}
 
-std::unique_ptr<DriverBehaviour> HwmonDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> HwmonDriverBehaviour::make(const DriverSettings& settings,
                                                             std::string* error) {
   const PlistValue* input = settings.find("HwmonInput");
   const PlistValue* kindName = settings.find("HwmonKind");
@@ -38,7 +38,7 @@ std::unique_ptr<DriverBehaviour> HwmonDriverBehaviour::make(const SimulationSett
   return std::make_unique<HwmonDriverBehaviour>(settings, *input->asString(), *kind);
 }
 
-void HwmonDriverBehaviour::propertiesWillBeRead(SimulatedEntry& entry) {
+void HwmonDriverBehaviour::propertiesWillBeRead(MachineEntry& entry) {
   const double now = Clock::current().now();
   // A clock set back reads again rather than waiting for the old time.
   if (hasRead_ && now >= lastRead_ && now - lastRead_ < kReadIntervalSeconds) return;
@@ -47,7 +47,7 @@ void HwmonDriverBehaviour::propertiesWillBeRead(SimulatedEntry& entry) {
   readNow(entry);
 }
 
-void HwmonDriverBehaviour::readNow(SimulatedEntry& entry) {
+void HwmonDriverBehaviour::readNow(MachineEntry& entry) {
   PlistDictionary& properties = entry.properties();
   properties.erase(kValueProperty);
   if (!input_.isOpen()) return reportOnce(std::strerror(input_.lastError()));
@@ -66,7 +66,7 @@ void HwmonDriverBehaviour::reportOnce(const std::string& why) {
   SystemLog::writeFormat("hwmon: no reading from %s: %s\n", path_.c_str(), why.c_str());
 }
 
-PlistDictionary HwmonDriverBehaviour::recordedSettings(SimulatedEntry& entry) {
+PlistDictionary HwmonDriverBehaviour::recordedSettings(MachineEntry& entry) {
   propertiesWillBeRead(entry);
   return {};
 }

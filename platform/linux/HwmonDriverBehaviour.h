@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/DriverBehaviour.h"
 #include "platform/linux/HwmonKind.h"
 #include "platform/linux/SysfsAttribute.h"
-#include "platform/simulated/DriverBehaviour.h"
 
 namespace zor {
 
@@ -22,21 +22,19 @@ class HwmonDriverBehaviour final : public DriverBehaviour {
  public:
   static constexpr const char* kValueProperty = "HwmonValue";
 
-  HwmonDriverBehaviour(SimulationSettings settings, std::string path,
-                       const linuxfs::HwmonKind& kind);
+  HwmonDriverBehaviour(DriverSettings settings, std::string path, const linuxfs::HwmonKind& kind);
 
   // The table's factory; refuses a "HwmonInput" that is no string or a "HwmonKind" it does not
   // know.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
 
-  void propertiesWillBeRead(SimulatedEntry& entry) override;
+  void propertiesWillBeRead(MachineEntry& entry) override;
   // The "ZORSimulation" dictionary that replays the entry in a profile: an
   // empty one, as the entry keeps its (freshly read) last value.
-  PlistDictionary recordedSettings(SimulatedEntry& entry);
+  PlistDictionary recordedSettings(MachineEntry& entry) override;
 
  private:
-  void readNow(SimulatedEntry& entry);
+  void readNow(MachineEntry& entry);
   void reportOnce(const std::string& why);
 
   std::string path_;

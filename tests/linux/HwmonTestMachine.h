@@ -16,9 +16,9 @@
 
 #include "hwmon/ZORHwmonSensor.h"
 #include "platform/Clock.h"
+#include "platform/Machine.h"
 #include "platform/SystemLog.h"
 #include "platform/linux/HwmonEntries.h"
-#include "platform/simulated/SimulatedMachine.h"
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "widget/PluginController.h"
 #include "widget/SensorListing.h"
@@ -71,16 +71,16 @@ class HwmonMachineTest : public ::testing::Test {
                          {"IORegistryEntryChildren", PlistValue(std::move(services))}};
     PlistDictionary profile{{"Name", "hwmon test machine"}, {"Registry", PlistValue(root)}};
     std::string error;
-    machine_ = SimulatedMachine::fromProfile(PlistValue(profile), "hwmon test profile", &error);
+    machine_ = Machine::fromProfile(PlistValue(profile), "hwmon test profile", &error);
     ASSERT_NE(machine_, nullptr) << error;
-    SimulatedMachine::install(machine_);
+    Machine::install(machine_);
   }
 
   void uninstall() {
     if (!machine_) return;
     EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
         << "a registry reference was not given back";
-    SimulatedMachine::install(nullptr);
+    Machine::install(nullptr);
     machine_.reset();
   }
 
@@ -98,7 +98,7 @@ class HwmonMachineTest : public ::testing::Test {
   ScopedSensorClassRegistry registry_;
   ScopedManualClock clock_{7.0e8};
   ScopedLogCapture log_;
-  std::shared_ptr<SimulatedMachine> machine_;
+  std::shared_ptr<Machine> machine_;
 };
 
 }  // namespace zor::testing

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/HwmonDriverBehaviour.h"
 #include "tests/linux/HwmonTestMachine.h"
 
 namespace zor::testing {
@@ -118,11 +117,10 @@ TEST_F(HwmonTreesTest, RecordedEntriesReplayTheirLastReadings) {
   // What a dump writes: each entry with its properties and the settings that replay it.
   PlistArray recorded;
   for (const auto& child : machine_->registry().serviceRoot()->children()) {
-    auto& driver = dynamic_cast<HwmonDriverBehaviour&>(child->behaviour());
     PlistDictionary entry = child->properties();
     entry["IOObjectClass"] = child->className();
     entry["IORegistryEntryName"] = child->name();
-    entry["ZORSimulation"] = driver.recordedSettings(*child);
+    entry["ZORSimulation"] = child->behaviour().recordedSettings(*child);
     recorded.push_back(std::move(entry));
   }
   std::filesystem::remove_all(tree / "sys");
