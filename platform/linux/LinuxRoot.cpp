@@ -42,11 +42,10 @@ std::optional<std::string> readPath(const std::string& path, std::size_t limit) 
 
 }  // namespace
 
-LinuxRoot::LinuxRoot(std::string directory) : directory_(std::move(directory)) {
-  std::string trimmed = directory_;
-  while (!trimmed.empty() && trimmed.back() == '/') trimmed.pop_back();
-  prefix_ = trimmed;
-  if (directory_.empty()) directory_ = "/";
+LinuxRoot::LinuxRoot(std::string directory)
+    : directory_(directory.empty() ? std::string(1, '/') : std::move(directory)),
+      prefix_(directory_) {
+  while (!prefix_.empty() && prefix_.back() == '/') prefix_.pop_back();
 }
 
 std::string LinuxRoot::path(const std::string& absolute) const {
@@ -98,7 +97,9 @@ std::optional<std::string> LinuxRoot::resolve(const std::string& absolute) const
     if (::realpath(prefix_.c_str(), base) == nullptr) return std::nullopt;
     std::string root = base;
     if (opened.compare(0, root.size(), root) != 0) return std::nullopt;
-    return opened.substr(root.size()).empty() ? "/" : opened.substr(root.size());
+    if (opened.size() == root.size()) return std::string("/");
+    opened.erase(0, root.size());
+    return opened;
   }
   return opened;
 }
