@@ -25,9 +25,9 @@ std::string trimmed(const std::string& text) {
 struct CPUInfo {
   std::int64_t processors = 0;
   std::set<std::pair<std::string, std::string>> cores;  // (physical id, core id)
-  std::optional<double> megahertz;                       // of the first processor
-  std::string flags;                                     // x86 "flags" or ARM "Features"
-  std::optional<std::string> architecture;               // ARM "CPU architecture"
+  std::optional<double> megahertz;                      // of the first processor
+  std::string flags;                                    // x86 "flags" or ARM "Features"
+  std::optional<std::string> architecture;              // ARM "CPU architecture"
 };
 
 CPUInfo parseCPUInfo(const std::string& text) {
@@ -156,7 +156,8 @@ PlistDictionary LinuxKernelVariables::read(const LinuxRoot& root) {
     if (value && *value > 0) variables[name] = PlistValue::integer(*value);
   };
 
-  text("hw.model", LinuxMachineIdentity::meaningful(root.readText("/sys/class/dmi/id/product_name")));
+  text("hw.model",
+       LinuxMachineIdentity::meaningful(root.readText("/sys/class/dmi/id/product_name")));
 
   if (auto cpuinfo = root.readFile("/proc/cpuinfo")) {
     const CPUInfo info = parseCPUInfo(*cpuinfo);
@@ -170,8 +171,9 @@ PlistDictionary LinuxKernelVariables::read(const LinuxRoot& root) {
       const bool vector = info.flags.find(" sse2 ") != std::string::npos ||
                           info.flags.find(" asimd ") != std::string::npos ||
                           info.flags.find(" neon ") != std::string::npos;
-      const bool wide = info.flags.find(" lm ") != std::string::npos ||
-                        (info.architecture && parseSysfsInteger(*info.architecture).value_or(0) >= 8);
+      const bool wide =
+          info.flags.find(" lm ") != std::string::npos ||
+          (info.architecture && parseSysfsInteger(*info.architecture).value_or(0) >= 8);
       variables["hw.vectorunit"] = PlistValue::integer(vector ? 1 : 0);
       variables["hw.cpu64bit_capable"] = PlistValue::integer(wide ? 1 : 0);
     }

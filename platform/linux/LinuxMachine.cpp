@@ -112,7 +112,8 @@ PlistDictionary LinuxMachine::profile(const LinuxRoot& root) {
   properties["IOSuperclasses"] = PlistValue(PlistArray{PlistValue("IOService")});
   if (identity.product) properties["model"] = PlistValue(*identity.product);
   if (identity.vendor) properties["manufacturer"] = PlistValue(*identity.vendor);
-  if (identity.serialNumber) properties["IOPlatformSerialNumber"] = PlistValue(*identity.serialNumber);
+  if (identity.serialNumber)
+    properties["IOPlatformSerialNumber"] = PlistValue(*identity.serialNumber);
   if (identity.uuid) properties["IOPlatformUUID"] = PlistValue(uuidText(*identity.uuid));
 
   PlistArray services;

@@ -12,12 +12,24 @@ constexpr const char* kDmiFolder = "/sys/class/dmi/id/";
 
 // Texts firmware leaves in DMI fields it was never given (compared without case).
 constexpr std::string_view kPlaceholders[] = {
-    "to be filled by o.e.m.", "default string",     "system serial number",
-    "system product name",    "system manufacturer", "not specified",
-    "not applicable",         "none",                "n/a",
-    "0123456789",             "123456789",           "chassis serial number",
-    "base board serial number", "invalid",           "oem",
-    "o.e.m.",                 "unknown",             "empty",
+    "to be filled by o.e.m.",
+    "default string",
+    "system serial number",
+    "system product name",
+    "system manufacturer",
+    "not specified",
+    "not applicable",
+    "none",
+    "n/a",
+    "0123456789",
+    "123456789",
+    "chassis serial number",
+    "base board serial number",
+    "invalid",
+    "oem",
+    "o.e.m.",
+    "unknown",
+    "empty",
 };
 
 // A UUID firmware kits ship as the default for every board.
@@ -89,7 +101,8 @@ std::optional<std::array<std::uint8_t, 16>> LinuxMachineIdentity::parseUUID(
   if (digits.size() != 32) return std::nullopt;
   std::array<std::uint8_t, 16> bytes{};
   for (std::size_t i = 0; i < 16; ++i) {
-    bytes[i] = static_cast<std::uint8_t>(hexDigit(digits[2 * i]) * 16 + hexDigit(digits[2 * i + 1]));
+    bytes[i] =
+        static_cast<std::uint8_t>(hexDigit(digits[2 * i]) * 16 + hexDigit(digits[2 * i + 1]));
   }
   const bool allZero = std::all_of(bytes.begin(), bytes.end(), [](auto b) { return b == 0x00; });
   const bool allOnes = std::all_of(bytes.begin(), bytes.end(), [](auto b) { return b == 0xff; });
@@ -112,8 +125,8 @@ LinuxMachineIdentity LinuxMachineIdentity::read(const LinuxRoot& root) {
   if (!identity.serialNumber && machineUUID) {
     char digits[13];
     std::snprintf(digits, sizeof digits, "%012llx",
-                  static_cast<unsigned long long>(fnv1a("zorsensors serial " + trimmed(*machineId)) &
-                                                  0xffffffffffffu));
+                  static_cast<unsigned long long>(
+                      fnv1a("zorsensors serial " + trimmed(*machineId)) & 0xffffffffffffu));
     identity.serialNumber = std::string(kMadeUpSerialPrefix) + "-" + digits;
   }
 
