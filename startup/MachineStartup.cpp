@@ -51,15 +51,17 @@ MachineStartup::Outcome loadThisMachine(const std::string& directory) {
   return installed(machine, MachineStartup::Kind::ThisComputer, directory);
 }
 
+}  // namespace
+
 // No machine named: this computer when it shows a sensor, else the demo machine.
-MachineStartup::Outcome choose() {
-  const linuxfs::LinuxRoot root("/");
+MachineStartup::Outcome MachineStartup::chooseBetween(const std::string& directory) {
+  const linuxfs::LinuxRoot root(directory);
   std::string reason;
   std::string errorLine;
   const PlistDictionary profile = linuxfs::LinuxMachine::profile(root);
   if (linuxfs::LinuxMachine::liveEntryCount(profile) > 0) {
-    if (auto machine = SimulatedMachine::fromProfile(PlistValue(profile), "/", &errorLine)) {
-      return installed(machine, MachineStartup::Kind::ThisComputer, "/");
+    if (auto machine = SimulatedMachine::fromProfile(PlistValue(profile), directory, &errorLine)) {
+      return installed(machine, MachineStartup::Kind::ThisComputer, directory);
     }
     reason = "this computer cannot be read (" + errorLine + ")";
   } else if (root.list("/sys/class/hwmon").empty()) {
@@ -72,14 +74,12 @@ MachineStartup::Outcome choose() {
   return outcome;
 }
 
-}  // namespace
-
 MachineStartup::Outcome MachineStartup::start(const Request& request) {
   if (request.root && request.machine != kThisMachine) {
     return failure(kExitCommandLine,
                    "--root reads a recorded Linux tree: use it with --machine this");
   }
-  if (!request.machine) return choose();
+  if (!request.machine) return chooseBetween("/");
   if (*request.machine == kThisMachine) return loadThisMachine(request.root.value_or("/"));
   return loadProfile(*request.machine);
 }

@@ -42,6 +42,9 @@ class MachineStartup {
 
   // Loads the machine asked for and installs it.
   static Outcome start(const Request& request);
+  // The choice made without --machine, looking at the machine under
+  // `directory` ("/" for the programs, a recorded tree in tests).
+  static Outcome chooseBetween(const std::string& directory);
   // "Machine: NAME -- ...": what the readings are.
   static std::string describe(const Outcome& outcome);
 };

@@ -7,7 +7,6 @@
 #include <sstream>
 #include <utility>
 
-#include "platform/linux/LinuxMachineIdentity.h"
 #include "platform/linux/SysfsAttribute.h"
 
 namespace zor::linuxfs {
@@ -155,9 +154,6 @@ PlistDictionary LinuxKernelVariables::read(const LinuxRoot& root) {
   auto number = [&](const char* name, std::optional<std::int64_t> value) {
     if (value && *value > 0) variables[name] = PlistValue::integer(*value);
   };
-
-  text("hw.model",
-       LinuxMachineIdentity::meaningful(root.readText("/sys/class/dmi/id/product_name")));
 
   if (auto cpuinfo = root.readFile("/proc/cpuinfo")) {
     const CPUInfo info = parseCPUInfo(*cpuinfo);

@@ -1,6 +1,6 @@
 #pragma once
 // The running machine's kernel variables in the form the machine profile
-// keeps them ("Sysctl"): the model from DMI, processor counts, clocks and
+// keeps them ("Sysctl"): processor counts, clocks and
 // features from /proc/cpuinfo and /sys/devices/system/cpu, caches from cpu0's
 // cache folders, memory from /proc/meminfo, the kernel's release and version
 // from /proc/sys/kernel. A variable Linux gives no answer for is left out, so

@@ -104,7 +104,10 @@ std::string LinuxMachine::operatingSystemVersionString(const LinuxRoot& root) {
 
 PlistDictionary LinuxMachine::profile(const LinuxRoot& root) {
   const LinuxMachineIdentity identity = LinuxMachineIdentity::read(root);
-  const PlistDictionary variables = LinuxKernelVariables::read(root);
+  PlistDictionary variables = LinuxKernelVariables::read(root);
+  // The model code: on a Mac running Linux the firmware's product name is the
+  // model identifier ("MacBookPro11,1") whose prefixes choose SMC names.
+  if (identity.product) variables["hw.model"] = PlistValue(*identity.product);
   const std::optional<std::string> computer = computerName(root);
 
   PlistValue expert = entry("IOPlatformExpertDevice", identity.product.value_or("Linux"));

@@ -112,8 +112,11 @@ std::optional<std::array<std::uint8_t, 16>> LinuxMachineIdentity::parseUUID(
 
 LinuxMachineIdentity LinuxMachineIdentity::read(const LinuxRoot& root) {
   LinuxMachineIdentity identity;
+  // Boards sold without a system around them name only the board.
   identity.vendor = dmi(root, "sys_vendor");
+  if (!identity.vendor) identity.vendor = dmi(root, "board_vendor");
   identity.product = dmi(root, "product_name");
+  if (!identity.product) identity.product = dmi(root, "board_name");
   identity.biosVersion = dmi(root, "bios_version");
   identity.biosDate = dmi(root, "bios_date");
 

@@ -30,8 +30,8 @@ class LinuxMachineIdentity {
   // nothing for other text and for UUIDs firmware uses as placeholders.
   static std::optional<std::array<std::uint8_t, 16>> parseUUID(const std::string& text);
 
-  std::optional<std::string> vendor;       // sys_vendor
-  std::optional<std::string> product;      // product_name
+  std::optional<std::string> vendor;       // sys_vendor, else board_vendor
+  std::optional<std::string> product;      // product_name, else board_name
   std::optional<std::string> biosVersion;  // bios_version
   std::optional<std::string> biosDate;     // bios_date
   // product_serial (readable by root only), else board_serial, else
