@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "platform/linux/LinuxMachine.h"
+#include "platform/simulated/SimulatedMachine.h"
 
 namespace zor {
 namespace {
@@ -21,9 +22,9 @@ bool isFolder(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-MachineStartup::Outcome installed(std::shared_ptr<SimulatedMachine> machine,
-                                  MachineStartup::Kind kind, std::string source) {
-  SimulatedMachine::install(machine);
+MachineStartup::Outcome installed(std::shared_ptr<Machine> machine, MachineStartup::Kind kind,
+                                  std::string source) {
+  Machine::install(machine);
   MachineStartup::Outcome outcome;
   outcome.machine = std::move(machine);
   outcome.kind = kind;
@@ -60,7 +61,7 @@ MachineStartup::Outcome MachineStartup::chooseBetween(const std::string& directo
   std::string errorLine;
   const PlistDictionary profile = linuxfs::LinuxMachine::profile(root);
   if (linuxfs::LinuxMachine::liveEntryCount(profile) > 0) {
-    if (auto machine = SimulatedMachine::fromProfile(PlistValue(profile), directory, &errorLine)) {
+    if (auto machine = linuxfs::LinuxMachine::build(root, profile, &errorLine)) {
       return installed(machine, MachineStartup::Kind::ThisComputer, directory);
     }
     reason = "this computer cannot be read (" + errorLine + ")";

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/simulated/SimulatedMachine.h"
+#include "platform/Machine.h"
 
 namespace zor {
 
@@ -32,7 +32,7 @@ class MachineStartup {
   };
 
   struct Outcome {
-    std::shared_ptr<SimulatedMachine> machine;  // installed; null on failure
+    std::shared_ptr<Machine> machine;  // installed; null on failure
     Kind kind = Kind::Demo;
     std::string source;     // the profile file, or the tree read
     std::string notice;     // why the demo machine stands in, or ""

@@ -13,8 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Machine.h"
+#include "platform/MachineProfileRecorder.h"
 #include "platform/UserDefaults.h"
-#include "platform/simulated/MachineProfileRecorder.h"
 #include "startup/MachineStartup.h"
 #include "widget/PluginController.h"
 #include "widget/PluginLoader.h"
@@ -128,7 +129,7 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
 }
 
 // Writes the installed machine as a profile; the exit code.
-int dumpProfile(const zor::SimulatedMachine& machine, const Options& options) {
+int dumpProfile(const zor::Machine& machine, const Options& options) {
   std::string error;
   if (!zor::MachineProfileRecorder::write(machine, options.keepIdentity, *options.dumpProfile,
                                           &error)) {
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
     return started.exitCode;
   }
   if (!started.notice.empty()) std::fprintf(stderr, "%s\n", started.notice.c_str());
-  const std::shared_ptr<zor::SimulatedMachine>& machine = started.machine;
+  const std::shared_ptr<zor::Machine>& machine = started.machine;
   if (options.dumpProfile) return dumpProfile(*machine, options);
   zor::UserDefaults::standard().setArgumentDomain(argc, argv);
   std::optional<PrivatePreferences> privatePreferences;

@@ -5,6 +5,7 @@
 
 #include "platform/linux/LinuxKernelVariables.h"
 #include "platform/linux/LinuxMachineIdentity.h"
+#include "platform/linux/LinuxSystem.h"
 #include "platform/linux/OsRelease.h"
 
 namespace zor::linuxfs {
@@ -153,9 +154,16 @@ PlistDictionary LinuxMachine::profile(const LinuxRoot& root) {
   return profile;
 }
 
-std::shared_ptr<SimulatedMachine> LinuxMachine::build(const LinuxRoot& root,
-                                                      std::string* errorLine) {
-  return SimulatedMachine::fromProfile(PlistValue(profile(root)), root.directory(), errorLine);
+std::shared_ptr<Machine> LinuxMachine::build(const LinuxRoot& root, std::string* errorLine) {
+  return build(root, profile(root), errorLine);
+}
+
+std::shared_ptr<Machine> LinuxMachine::build(const LinuxRoot& root, const PlistDictionary& profile,
+                                             std::string* errorLine) {
+  auto machine = Machine::fromProfile(PlistValue(profile), root.directory(), errorLine,
+                                      LinuxSystem::make(root));
+  if (machine) machine->markAsLive();
+  return machine;
 }
 
 std::size_t LinuxMachine::liveEntryCount(const PlistDictionary& profile) {

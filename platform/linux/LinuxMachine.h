@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/Machine.h"
 #include "platform/PropertyList.h"
 #include "platform/linux/LinuxRoot.h"
-#include "platform/simulated/SimulatedMachine.h"
 
 namespace zor::linuxfs {
 
@@ -26,8 +26,12 @@ class LinuxMachine {
 
   // The machine under `root` in profile form.
   static PlistDictionary profile(const LinuxRoot& root);
-  // That profile built into a machine; null and one line on failure.
-  static std::shared_ptr<SimulatedMachine> build(const LinuxRoot& root, std::string* errorLine);
+  // That profile built into a live machine whose process table is read from
+  // /proc; null and one line on failure.
+  static std::shared_ptr<Machine> build(const LinuxRoot& root, std::string* errorLine);
+  // A profile already made by profile(root) built the same way.
+  static std::shared_ptr<Machine> build(const LinuxRoot& root, const PlistDictionary& profile,
+                                        std::string* errorLine);
   // How many entries of a profile's registry have a driver behind them (a
   // "ZORSimulation" dictionary): what the machine can show as sensors.
   static std::size_t liveEntryCount(const PlistDictionary& profile);

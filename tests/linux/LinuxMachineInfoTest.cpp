@@ -7,13 +7,12 @@
 #include <cstring>
 #include "linux/InfoTrees.h"
 
+#include "platform/ScopedMachine.h"
 #include "platform/SystemServices.h"
 #include "platform/linux/LinuxKernelVariables.h"
 #include "platform/linux/LinuxMachine.h"
 #include "platform/linux/LinuxMachineIdentity.h"
-#include "platform/linux/LinuxProcessTable.h"
 #include "platform/linux/OsRelease.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
 #include "system/NSProcessInfoZORAdditions.h"
 #include "system/ZORMachineInfo.h"
 
@@ -46,7 +45,7 @@ TEST_P(MachineInfoOnTreeTest, AnswersFromTheTree) {
   std::string error;
   auto machine = LinuxMachine::build(LinuxRoot(infoTree(c.tree)), &error);
   ASSERT_TRUE(machine) << error;
-  ScopedSimulatedMachine installed(machine);
+  ScopedMachine installed(machine);
   auto info = ZORMachineInfo::sharedMachineInfo();
 
   EXPECT_EQ(machine->name(), c.name);
@@ -226,29 +225,36 @@ INSTANTIATE_TEST_SUITE_P(Texts, KernelListTest,
                                            CountCase{"99999999M", std::nullopt, std::nullopt},
                                            CountCase{"", std::nullopt, std::nullopt}));
 
-TEST(LinuxProcessTableTest, RecordsEveryProcessWithItsEffectiveUser) {
-  const std::string table = LinuxProcessTable::records(LinuxRoot(infoTree("info-desktop")));
-  ASSERT_EQ(table.size() % os::kKinfoProcSize, 0u);
-  struct Row {
-    std::int32_t pid;
-    std::string command;
-    std::uint32_t uid;
-  };
-  std::vector<Row> rows;
-  for (std::size_t at = 0; at < table.size(); at += os::kKinfoProcSize) {
-    Row row{};
-    std::memcpy(&row.pid, table.data() + at + os::kKinfoProcPIDOffset, 4);
-    row.command = std::string(table.data() + at + os::kKinfoProcCommandOffset).substr(0, 16);
-    std::memcpy(&row.uid, table.data() + at + os::kKinfoProcEffectiveUIDOffset, 4);
-    rows.push_back(row);
+struct ProcessCase {
+  std::int32_t pid;
+  std::optional<std::string> command;
+  std::uint32_t effectiveUID;
+};
+
+class LiveProcessTableTest : public ::testing::TestWithParam<ProcessCase> {};
+
+TEST_P(LiveProcessTableTest, AnswersTheProcessQueriesFromProc) {
+  std::string error;
+  auto machine = LinuxMachine::build(LinuxRoot(infoTree("info-desktop")), &error);
+  ASSERT_TRUE(machine) << error;
+  ScopedMachine installed(machine);
+  std::uint32_t uid = 12345;
+  EXPECT_EQ(NSProcessInfoZORAdditions::processNameForProcessID(GetParam().pid, &uid),
+            GetParam().command);
+  EXPECT_EQ(uid, GetParam().effectiveUID);
+  if (GetParam().command) {
+    EXPECT_EQ(NSProcessInfoZORAdditions::identifiersForRunningProcessesNamed(*GetParam().command),
+              std::vector<std::int32_t>{GetParam().pid});
   }
-  // Process 77 ended while the table was read (no status): left out.
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(std::tie(rows[0].pid, rows[0].command, rows[0].uid),
-            std::make_tuple(1, std::string("systemd"), 0u));
-  EXPECT_EQ(std::tie(rows[1].pid, rows[1].command, rows[1].uid),
-            std::make_tuple(4242, std::string("zor-widget-host"), 1001u));
 }
+
+INSTANTIATE_TEST_SUITE_P(Processes, LiveProcessTableTest,
+                         ::testing::Values(ProcessCase{1, "systemd", 0},
+                                           // Set-user-id: the effective user, not the real one.
+                                           ProcessCase{4242, "zor-widget-host", 1001},
+                                           // Ended while the table was read (no status).
+                                           ProcessCase{77, std::nullopt, 12345},
+                                           ProcessCase{5, std::nullopt, 12345}));
 
 }  // namespace
 }  // namespace zor::linuxfs

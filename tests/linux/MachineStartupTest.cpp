@@ -33,7 +33,7 @@ TEST_P(DefaultChoiceTest, FallsBackToTheDemoMachineSayingWhy) {
   ASSERT_TRUE(outcome.machine) << outcome.errorLine;
   EXPECT_EQ(outcome.kind, MachineStartup::Kind::Demo);
   EXPECT_EQ(outcome.notice, GetParam().notice);
-  SimulatedMachine::install(nullptr);
+  Machine::install(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,16 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "linux/InfoTrees.h"
+#include "platform/MachineProfileRecorder.h"
 #include "platform/ProfileIdentityPlaceholders.h"
 #include "platform/PropertyListSerialization.h"
+#include "platform/ScopedMachine.h"
 #include "platform/linux/LinuxMachine.h"
-#include "platform/simulated/MachineProfileRecorder.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
+#include "platform/simulated/SimulatedMachine.h"
 #include "system/ZORMachineInfo.h"
 
 namespace zor {
@@ -27,8 +30,8 @@ struct Described {
   std::string uuid;
 };
 
-Described describe(std::shared_ptr<SimulatedMachine> machine) {
-  ScopedSimulatedMachine installed(std::move(machine));
+Described describe(std::shared_ptr<Machine> machine) {
+  ScopedMachine installed(std::move(machine));
   auto info = ZORMachineInfo::sharedMachineInfo();
   return {info->description(), info->machineSerialNumber(), info->machineUUID()};
 }
@@ -142,6 +145,41 @@ std::string run(const std::string& arguments) {
   }
   return output;
 }
+
+// What a listing shows of each sensor, without the readings, which move.
+std::vector<std::string> sensorsListed(const std::string& json) {
+  std::vector<std::string> sensors;
+  const nlohmann::json list = nlohmann::json::parse(json, nullptr, false);
+  if (!list.is_array()) return {"not a listing: " + json};
+  for (const auto& sensor : list) {
+    sensors.push_back(sensor.value("uniqueIdentifier", "") + " " +
+                      sensor.value("localizedName", "") + " " +
+                      std::to_string(sensor.value("quantityType", -1)));
+  }
+  return sensors;
+}
+
+class RecordedDriversTest : public ::testing::TestWithParam<const char*> {};
+
+// Every simulated driver is written out as the settings that replay it.
+TEST_P(RecordedDriversTest, ReplayTheSameSensors) {
+  const std::string machine = GetParam() == std::string("demo")
+                                  ? "demo"
+                                  : std::string(ZOR_SOURCE_DIR) + "/machines/" + GetParam();
+  std::string error;
+  auto loaded = SimulatedMachine::load(machine, &error);
+  ASSERT_TRUE(loaded) << error;
+  ScratchTree scratch;
+  const std::string file = scratch.path() + "/machine.plist";
+  ASSERT_TRUE(MachineProfileRecorder::write(*loaded, true, file, &error)) << error;
+  const auto original = sensorsListed(run("--machine '" + machine + "' --json"));
+  EXPECT_FALSE(original.empty());
+  EXPECT_EQ(sensorsListed(run("--machine '" + file + "' --json")), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, RecordedDriversTest,
+                         ::testing::Values("demo", "intel-tower.plist", "g5-tower.plist",
+                                           "mdd-tower.plist", "xserve.plist"));
 
 TEST(DumpAndReplayTest, TheCommandLineListsTheSameSensorsFromTheDump) {
   ScratchTree scratch;
