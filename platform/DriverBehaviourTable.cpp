@@ -1,5 +1,6 @@
 #include "platform/DriverBehaviourTable.h"
 
+#include "platform/linux/HwmonDriverBehaviour.h"
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
 #include "platform/simulated/HIDIdleDriverBehaviour.h"
@@ -19,6 +20,8 @@ constexpr DriverBehaviourRow kRows[] = {
     {"HIDIdle", &HIDIdleDriverBehaviour::make},
     {"LiveProperties", &LivePropertyDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
+    // Live drivers of the running Linux machine.
+    {"HwmonInput", &HwmonDriverBehaviour::make},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/linux/HwmonEntries.h"
 #include "platform/linux/LinuxKernelVariables.h"
 #include "platform/linux/LinuxMachineIdentity.h"
 #include "platform/linux/LinuxSystem.h"
@@ -17,7 +18,9 @@ constexpr const char* kSystemVersionPath = "/System/Library/CoreServices/SystemV
 // The sensor sources, in listing order. Each appends the registry entries of
 // its kind of hardware under the platform expert.
 std::vector<LinuxMachine::EntrySource> sensorSources() {
-  return {};
+  return {
+      [](const LinuxRoot& root, PlistArray* services) { HwmonEntries::append(root, services); },
+  };
 }
 
 PlistValue entry(const char* objectClass, const std::string& name) {
