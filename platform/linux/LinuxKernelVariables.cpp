@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "platform/linux/LinuxMachineIdentity.h"
 #include "platform/linux/SysfsAttribute.h"
 
 namespace zor::linuxfs {
@@ -149,7 +150,8 @@ std::optional<std::int64_t> LinuxKernelVariables::cacheSize(const std::string& t
 PlistDictionary LinuxKernelVariables::read(const LinuxRoot& root) {
   PlistDictionary variables;
   auto text = [&](const char* name, std::optional<std::string> value) {
-    if (value && !value->empty()) variables[name] = PlistValue(*value);
+    if (value && !value->empty())
+      variables[name] = PlistValue(LinuxMachineIdentity::wellFormed(*value));
   };
   auto number = [&](const char* name, std::optional<std::int64_t> value) {
     if (value && *value > 0) variables[name] = PlistValue::integer(*value);

@@ -103,7 +103,7 @@ std::string LinuxMachine::operatingSystemVersionString(const LinuxRoot& root) {
   const auto release = OsRelease::read(root);
   std::string text = release ? release->prettyName() : "Linux";
   if (auto kernel = root.readText("/proc/sys/kernel/osrelease")) text += ", kernel " + *kernel;
-  return text;
+  return LinuxMachineIdentity::wellFormed(text);
 }
 
 PlistDictionary LinuxMachine::profile(const LinuxRoot& root) {
@@ -149,9 +149,10 @@ PlistDictionary LinuxMachine::profile(const LinuxRoot& root) {
   // (the oldest) system, the side callers comparing codes are safe on.
   PlistDictionary version;
   const auto release = OsRelease::read(root);
-  version["ProductName"] = PlistValue(release ? release->field("NAME").value_or("Linux") : "Linux");
+  version["ProductName"] = PlistValue(LinuxMachineIdentity::wellFormed(
+      release ? release->field("NAME").value_or("Linux") : "Linux"));
   if (auto kernel = root.readText("/proc/sys/kernel/osrelease")) {
-    version["ProductBuildVersion"] = PlistValue(*kernel);
+    version["ProductBuildVersion"] = PlistValue(LinuxMachineIdentity::wellFormed(*kernel));
   }
   profile["Files"] = PlistValue(PlistDictionary{{kSystemVersionPath, PlistValue(version)}});
   return profile;

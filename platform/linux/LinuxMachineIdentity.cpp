@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/Utf8.h"
+
 namespace zor::linuxfs {
 namespace {
 
@@ -70,9 +72,17 @@ std::optional<std::string> dmi(const LinuxRoot& root, const char* name) {
 
 }  // namespace
 
+std::string LinuxMachineIdentity::wellFormed(const std::string& text) {
+  std::string clean;
+  for (char32_t c : Utf8::decode(text)) {
+    if (c >= 0x20 && c != 0x7F) Utf8::append(clean, c);
+  }
+  return clean;
+}
+
 std::optional<std::string> LinuxMachineIdentity::meaningful(std::optional<std::string> text) {
   if (!text) return std::nullopt;
-  std::string value = trimmed(*text);
+  std::string value = trimmed(wellFormed(*text));
   if (value.empty()) return std::nullopt;
   // "00000000", "FFFFFFFF", "XXXXXXXX": a field filled with one character.
   if (std::all_of(value.begin(), value.end(), [&](char c) { return c == value[0]; })) {

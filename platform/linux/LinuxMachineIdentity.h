@@ -24,7 +24,11 @@ class LinuxMachineIdentity {
 
   static LinuxMachineIdentity read(const LinuxRoot& root);
 
-  // A DMI text, or nothing when it is unreadable, empty or a placeholder.
+  // Firmware and kernel texts are bytes: ill-formed UTF-8 becomes U+FFFD and
+  // control characters are dropped, so the text is safe in a property list.
+  static std::string wellFormed(const std::string& text);
+  // A DMI text as well-formed UTF-8 without control characters, or nothing
+  // when it is unreadable, empty or a placeholder.
   static std::optional<std::string> meaningful(std::optional<std::string> text);
   // "6a2d1f3c-2b7e-..." or the machine id's 32 hexadecimal digits as 16 bytes;
   // nothing for other text and for UUIDs firmware uses as placeholders.

@@ -158,6 +158,25 @@ TEST(SerialFallbackTest, TheMadeUpSerialIsTheSameForTheSameMachineIdOnly) {
             serialFor("0123456789abcdef0123456789abcdee\n"));
 }
 
+struct TextCase {
+  const char* firmware;
+  std::optional<std::string> meaningful;
+};
+
+class FirmwareTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(FirmwareTextTest, KeepsRealTextOnlyAsWellFormedUTF8) {
+  EXPECT_EQ(LinuxMachineIdentity::meaningful(std::string(GetParam().firmware)),
+            GetParam().meaningful);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FirmwareTextTest,
+    ::testing::Values(TextCase{"  LENOVO \n", "LENOVO"},
+                      TextCase{"To be filled by O.E.M.", std::nullopt},
+                      TextCase{"FFFFFFFF", std::nullopt}, TextCase{"\t\n", std::nullopt},
+                      TextCase{"ASUS\xff\x01 Board", "ASUS\xef\xbf\xbd Board"}));
+
 struct UUIDCase {
   const char* text;
   bool valid;
