@@ -36,9 +36,8 @@ MachineStartup::Outcome loadProfile(const std::string& machine) {
   std::string errorLine;
   auto loaded = SimulatedMachine::load(machine, &errorLine);
   if (!loaded) return failure(MachineStartup::kExitMachine, errorLine);
-  const bool demo = machine == "demo";
-  return installed(loaded, demo ? MachineStartup::Kind::Demo : MachineStartup::Kind::Profile,
-                   machine);
+  const auto kind = loaded->isDemo() ? MachineStartup::Kind::Demo : MachineStartup::Kind::Profile;
+  return installed(loaded, kind, machine);
 }
 
 MachineStartup::Outcome loadThisMachine(const std::string& directory) {
