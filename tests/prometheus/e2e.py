@@ -145,7 +145,8 @@ def main():
         prometheus_log = os.path.join(work, "prometheus.log")
         widget_port = free_port()
         host = subprocess.Popen(
-            [host_program, "--port", str(widget_port), "--prefs", os.path.join(work, "prefs"),
+            [host_program, "--machine", "demo", "--port", str(widget_port),
+             "--prefs", os.path.join(work, "prefs"),
              "--metrics-listen", "0.0.0.0:0"],
             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         prometheus = None

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The metrics as Prometheus sees them: Debian's promtool lints the text of the
-# demo machine and of a machine whose names need escaping, then a real
+# demo machine, of a machine whose names need escaping and of the recorded
+# Linux trees under tests/linux/trees/, then a real
 # Prometheus server scrapes a running widget host (e2e.py). Installs the
 # prometheus package (server and promtool) when missing and builds the two
 # programs if needed.
@@ -30,7 +31,7 @@ lint() {
   echo "promtool: $what lint-clean"
 }
 
-demo=$("$build/tools/zor-sensors" --prometheus)
+demo=$("$build/tools/zor-sensors" --machine demo --prometheus)
 grep -q '^zorsensors_temperature_celsius{sensor="talvero.dts.0"' <<<"$demo"
 lint "the demo machine" "$demo"
 
@@ -39,5 +40,17 @@ odd=$("$build/tools/zor-sensors" --machine odd-names.plist --prometheus)
 grep -qF 'location="Rack \"A\" \\ slot 2\nlower shelf"' <<<"$odd"
 grep -qF 'serial="SER\"1\\2"' <<<"$odd"
 lint "names with quotes, backslashes and line feeds" "$odd"
+
+# The recorded Linux machines: between them every family appears.
+families=""
+for tree in "$root"/tests/linux/trees/*/; do
+  text=$("$build/tools/zor-sensors" --machine this --root "$tree" --prometheus 2>/dev/null)
+  lint "the recorded Linux tree $(basename "$tree")" "$text"
+  families+=$(grep -o '^zorsensors_[a-z_]*' <<<"$text" || true)$'\n'
+done
+for family in temperature_celsius voltage_volts current_amperes power_watts fan_speed_rpm \
+  frequency_hertz; do
+  grep -qx "zorsensors_$family" <<<"$families" || { echo "no recorded tree has $family"; exit 1; }
+done
 
 ZOR_WIDGET_HOST="$build/host/zor-widget-host" python3 e2e.py
