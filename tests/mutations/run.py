@@ -72,7 +72,7 @@ def run_program(program):
         return None
     if done.returncode < 0:
         return f"test_{program}: signal {-done.returncode}"
-    failed = [l[13:].split()[0] for l in done.stdout.splitlines()
+    failed = [l[13:].split()[0].rstrip(",") for l in done.stdout.splitlines()
               if l.startswith("[  FAILED  ] ") and "." in l[13:].split()[0]]
     return f"test_{program}: {failed[0] if failed else 'exit ' + str(done.returncode)}"
 
