@@ -18,6 +18,6 @@ done
 cmake --build --preset coverage -j2 --target "${targets[@]}"
 find build/coverage -name '*.gcda' -delete
 ctest --preset coverage -j2
-gcovr --root . --object-directory build/coverage \
+gcovr --root . --object-directory build/coverage --exclude-directories '.*/CMakeFiles/[0-9.]+' \
   --exclude 'tests/' --exclude 'bench/' --exclude 'build/' \
   --txt build/coverage/coverage.txt --print-summary
