@@ -151,6 +151,7 @@ def main(args):
         rows.append((m["id"], status, detail, m["fault"]))
         print(f"{m['id']:32} {status:8} {detail}  ({time.time() - start:.0f} s)", flush=True)
         write_results(label, commit, scope, rows)
+    build(PROGRAMS)  # the last mutant's objects must not stay in the build
     print((HERE / f"results-{label}.txt").read_text())
     baseline = HERE / "results-baseline.txt"
     if label != "baseline" and baseline.exists():
