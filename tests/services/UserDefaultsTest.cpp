@@ -39,22 +39,6 @@ class UserDefaultsTest : public ::testing::Test {
   ScopedTempDirectory dir_;
 };
 
-TEST_F(UserDefaultsTest, DomainRoundTripsThroughTheFile) {
-  PlistDictionary perMachine{{"A:SensorIDForDisplayPosition1", "SMC:TC0D"}};
-  PlistDictionary domain{{"IndexOfTemperatureUnit", PlistValue::integer(2)},
-                         {"W8012345", perMachine},
-                         {"Ratio", PlistValue::real(0.5)},
-                         {"Flag", PlistValue::boolean(true)}};
-  UserDefaults writer;
-  EXPECT_EQ(writer.persistentDomainForName(kDomain), std::nullopt);
-  writer.setPersistentDomain(domain, kDomain);
-  // Visible at once, on disk only once synchronised.
-  EXPECT_EQ(writer.persistentDomainForName(kDomain), domain);
-  EXPECT_EQ(fileContents(), std::nullopt);
-  EXPECT_TRUE(writer.synchronize());
-  EXPECT_EQ(UserDefaults().persistentDomainForName(kDomain), domain);
-}
-
 TEST_F(UserDefaultsTest, InvalidDomainNamesHaveNoDomainAndWriteNothing) {
   for (const std::string& name :
        {std::string(""), std::string("."), std::string(".."), std::string("../escape"),
