@@ -40,6 +40,10 @@ void HttpBridgeServer::configure(httplib::Server& server) {
   server.set_payload_max_length(kMaxRequestBytes);
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);
+  // An idle kept-alive connection holds a server thread until this runs out,
+  // and stopping waits for every thread: with a widget tab open (it refreshes
+  // every few seconds), Ctrl-C would otherwise wait the library's 5 seconds.
+  server.set_keep_alive_timeout(1);
 
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
