@@ -1,4 +1,4 @@
-// The CPU-monitor sensor: discovery, naming, the variant of a signature, readings,
+// The CPU-monitor sensor: discovery, naming, signature fields and variants, readings,
 // the staleness window, the process-wide refresh request and the frequency
 // sensor's choice of record.
 
@@ -68,6 +68,22 @@ TEST_F(CPUMonitorTest, LocationsCountFromOneAndSortInCoreOrder) {
     for (std::size_t i = 1; i < sensors.size(); ++i) {
       EXPECT_LT(sensors[i - 1]->compare(*sensors[i]), 0) << cores << " cores, " << i;
     }
+  }
+}
+
+TEST_F(CPUMonitorTest, SignatureFieldsFollowTheFamilyRules) {
+  // {signature, family, model, stepping}
+  const std::tuple<std::uint32_t, int, int, int> cases[] = {
+      {67190, 6, 23, 6},          // 0x10676: extended model for family 6
+      {0x00F20F41, 30, 0x24, 1},  // extended family and model for family 15
+      {0x00010571, 5, 7, 1}};     // no extended model below 6
+  for (const auto& [signature, family, model, stepping] : cases) {
+    installBlock(StatusSpec{.cores = uniformCores(1)}, signature);
+    auto sensor = baseSensor();
+    ASSERT_NE(sensor, nullptr);
+    EXPECT_EQ(sensor->cpuFamily(), family) << signature;
+    EXPECT_EQ(sensor->cpuModel(), model) << signature;
+    EXPECT_EQ(sensor->cpuStepping(), stepping) << signature;
   }
 }
 
