@@ -194,6 +194,17 @@ TEST_F(TemperatureSensorTest, IdleTimeFromOneHIDSystemOfTheExpectedClass) {
   }
 }
 
+TEST_F(TemperatureSensorTest, TheSimulatedIdleCounterFollowsTheClock) {
+  PlistValue hid = hidSystemEntry(idleBytes(0));
+  (*hid.asDictionary())["ZORSimulation"] = PlistValue(PlistDictionary{
+      {"HIDIdle", PlistValue(PlistDictionary{{"InputEverySeconds", PlistValue::real(1000)}})}});
+  installDisk(40, {hid});
+  clock_.clock().set(5000.0 + 600.5);
+  EXPECT_EQ(ZORSMARTTemperatureSensor::userIdleTime(), 600'500'000'000u);
+  clock_.clock().set(6000.0 + 10);
+  EXPECT_EQ(ZORSMARTTemperatureSensor::userIdleTime(), 10'000'000'000u);
+}
+
 TEST_F(TemperatureSensorTest, DebugAndTraceLinesAtDiscovery) {
   installDisk(40, activeUser(),
               {{"DebugSMARTAccess", PlistValue::boolean(false)},
