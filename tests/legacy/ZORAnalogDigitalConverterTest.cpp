@@ -109,6 +109,10 @@ TEST_F(AnalogDigitalConverterTest, DiscoveryYieldsG5SensorsConvertedWithTheirCar
     ASSERT_EQ(sensors.size(), 2u);
     EXPECT_DOUBLE_EQ(sensors[0]->value(), 16.25);  // (4096 x 1024 + 16 x 4096) / 2^18
     EXPECT_DOUBLE_EQ(sensors[1]->value(), (20000.0 * 762 - 200 * 4096) / 262144);
+    // A G5 sensor describes itself with its card.
+    std::string text = static_cast<ZORG5TemperatureSensor&>(*sensors[0]).description();
+    EXPECT_NE(text.find("--> 16.25)\nG5 MPU card information: Version 0,"), std::string::npos)
+        << text;
   }
 
   // One card only: "CPU B" asks for card 1, "CPU 0" for an index far beyond.
