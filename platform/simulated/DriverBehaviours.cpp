@@ -1,5 +1,6 @@
 #include "platform/simulated/DriverBehaviours.h"
 
+#include "platform/linux/AppleSMCDriverBehaviour.h"
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
 #include "platform/simulated/HIDIdleDriverBehaviour.h"
@@ -19,6 +20,8 @@ constexpr DriverBehaviourRow kRows[] = {
     {"HIDIdle", &HIDIdleDriverBehaviour::make},
     {"LiveProperties", &LivePropertyDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
+    // The running Linux machine's live drivers.
+    {"AppleSMCHwmon", &AppleSMCDriverBehaviour::make},
 };
 
 }  // namespace
