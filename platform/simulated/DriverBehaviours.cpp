@@ -1,5 +1,6 @@
 #include "platform/simulated/DriverBehaviours.h"
 
+#include "platform/linux/ATADiskDriverBehaviour.h"
 #include "platform/linux/AppleSMCDriverBehaviour.h"
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
@@ -22,6 +23,7 @@ constexpr DriverBehaviourRow kRows[] = {
     {"Wave", &SensorDriverBehaviour::make},
     // The running Linux machine's live drivers.
     {"AppleSMCHwmon", &AppleSMCDriverBehaviour::make},
+    {"ATADisk", &ATADiskDriverBehaviour::make},
 };
 
 }  // namespace
