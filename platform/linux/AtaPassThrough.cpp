@@ -1,5 +1,7 @@
 #include "platform/linux/AtaPassThrough.h"
 
+#include <algorithm>
+
 namespace zor::linuxfs {
 namespace {
 

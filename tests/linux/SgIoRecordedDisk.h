@@ -14,6 +14,7 @@
 #include <array>
 #include <cerrno>
 #include <functional>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <string>
