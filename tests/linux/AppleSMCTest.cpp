@@ -55,7 +55,7 @@ class AppleSMCTest : public testing::SMCTest {
         fs::temp_directory_path() / ("applesmc-test-" + std::to_string(::getpid()) + "-" + name);
     fs::remove_all(scratch_);
     fs::copy(fs::path(ZOR_SOURCE_DIR) / "tests/linux/trees" / name, scratch_,
-             fs::copy_options::recursive);
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     return LinuxRoot(scratch_.string());
   }
   // The machine the Linux builder makes of the tree's SMC: its entry and the
