@@ -59,6 +59,12 @@ class SgIoATADiskTest : public testing::SMARTTest {
     }
     return seen;
   }
+  // How many log lines name the disk and say `what`.
+  long linesSaying(const std::string& device, const std::string& what) const {
+    return std::count_if(log_.lines().begin(), log_.lines().end(), [&](const std::string& line) {
+      return line.find(what) != std::string::npos && line.find(device) != std::string::npos;
+    });
+  }
   ATADiskDriverBehaviour& driver(const std::string& name) {
     return dynamic_cast<ATADiskDriverBehaviour&>(
         machine_->registry().findEntryNamed(name)->behaviour());
@@ -157,11 +163,8 @@ TEST_F(SgIoATADiskTest, PermissionErrorsAreLoggedOnceWithHowToGrantAccess) {
     installLinux();
     EXPECT_EQ(sensors().size(), 1u) << c.line;
     EXPECT_EQ(sensors().size(), 1u) << c.line;
-    auto lines = std::count_if(log_.lines().begin(), log_.lines().end(), [&](const std::string& l) {
-      return l.find(c.line) != std::string::npos && l.find("/dev/sda") != std::string::npos &&
-             l.find("CAP_SYS_RAWIO") != std::string::npos;
-    });
-    EXPECT_EQ(lines, 1) << c.line;
+    EXPECT_EQ(linesSaying("/dev/sda", c.line), 1) << c.line;
+    EXPECT_EQ(linesSaying("/dev/sda", "CAP_SYS_RAWIO"), 1) << c.line;
   }
 }
 
@@ -225,10 +228,7 @@ TEST_F(SgIoATADiskTest, BadAnswersReadMinusOneAndAreLoggedOnce) {
     }
     device->temperature();
     device->currentSMARTStatus();
-    auto lines = std::count_if(log_.lines().begin(), log_.lines().end(), [&](const std::string& l) {
-      return l.find(c.line) != std::string::npos && l.find("/dev/sda") != std::string::npos;
-    });
-    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(linesSaying("/dev/sda", c.line), 1);
   }
 }
 
