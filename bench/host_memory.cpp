@@ -11,6 +11,7 @@
 #include <string>
 
 #include "host/BridgeDispatcher.h"
+#include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "widget/PluginLoader.h"
@@ -24,7 +25,7 @@ void prepareMachine() {
     char pattern[] = "/tmp/zor-bench-memory-XXXXXX";
     if (const char* dir = mkdtemp(pattern)) zor::UserDefaults::setPreferencesDirectory(dir);
     std::string error;
-    zor::SimulatedMachine::install(zor::SimulatedMachine::load("demo", &error));
+    zor::Machine::install(zor::SimulatedMachine::load("demo", &error));
     zor::loadPlugin();
     return true;
   }();

@@ -1,11 +1,12 @@
 #pragma once
-// The operating-system services of a simulated machine, served from its
-// profile: "Sysctl" (kernel variables), "HostInfo" (CPU type and subtype),
+// The operating-system services of a machine, served from its description
+// in profile form: "Sysctl" (kernel variables), "HostInfo" (CPU type and subtype),
 // "HostUUID" (16 bytes; without it the platform has no host-UUID function),
 // "HostUUIDDelay" (seconds the UUID takes to arrive; a shorter wait times
 // out), "ComputerName", "OperatingSystemVersionString", "Files" (absolute
 // path -> data, text or a property list stored in XML form) and "Processes"
-// (the process table). Built and installed by SimulatedMachine; tests change
+// (the process table). Built and installed by Machine; a live backend subclasses it for what
+// changes while it runs (the process table); tests change
 // files and processes through it while it runs.
 
 #include <array>
@@ -21,7 +22,7 @@
 
 namespace zor {
 
-class SimulatedSystem final : public SystemBackend {
+class MachineSystem : public SystemBackend {
  public:
   struct Process {
     std::int32_t pid = 0;
@@ -29,9 +30,13 @@ class SimulatedSystem final : public SystemBackend {
     std::uint32_t effectiveUID = 0;
   };
 
+  // Services with nothing loaded yet.
+  static std::shared_ptr<MachineSystem> make();
   // Null and the reason when one of the keys has the wrong form.
-  static std::shared_ptr<SimulatedSystem> build(const PlistDictionary& profile,
-                                                std::string* reason);
+  static std::shared_ptr<MachineSystem> build(const PlistDictionary& profile, std::string* reason);
+  // Takes the profile's keys; false and the reason when one has the wrong
+  // form. A live subclass loads its description the same way.
+  bool load(const PlistDictionary& profile, std::string* reason);
 
   std::optional<PlistValue> kernelVariable(const std::string& name) const override;
   std::string processTable() override;
@@ -49,13 +54,14 @@ class SimulatedSystem final : public SystemBackend {
   void removeFile(const std::string& path);
   void addProcess(const Process& process) { processes_.push_back(process); }
   // Runs after each process-table query (tests: the table grows in between).
-  void setProcessTableQueryHook(std::function<void(SimulatedSystem&)> hook) {
+  void setProcessTableQueryHook(std::function<void(MachineSystem&)> hook) {
     processTableHook_ = std::move(hook);
   }
 
- private:
-  SimulatedSystem() = default;
+ protected:
+  MachineSystem() = default;
 
+ private:
   PlistDictionary variables_;
   std::optional<std::int32_t> cpuType_;
   std::optional<std::int32_t> cpuSubType_;
@@ -65,7 +71,7 @@ class SimulatedSystem final : public SystemBackend {
   std::optional<std::string> osVersionString_;
   PlistDictionary files_;
   std::vector<Process> processes_;
-  std::function<void(SimulatedSystem&)> processTableHook_;
+  std::function<void(MachineSystem&)> processTableHook_;
 };
 
 }  // namespace zor

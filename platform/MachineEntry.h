@@ -1,26 +1,26 @@
 #pragma once
-// One entry of the simulated hardware registry, built from a machine
-// profile's entry dictionary: its class names, name, properties (every key
+// One entry of a machine's hardware registry, built from an entry
+// dictionary of its description: its class names, name, properties (every key
 // that is not structure), children in registry order, and the driver
-// behaviour behind it. Owned by SimulatedRegistry; driver behaviours get it
+// behaviour behind it. Owned by MachineRegistry; driver behaviours get it
 // to read and change the entry's published properties.
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/DriverBehaviour.h"
 #include "platform/IOKitTypes.h"
 #include "platform/PropertyList.h"
-#include "platform/simulated/DriverBehaviour.h"
-#include "platform/simulated/ReferenceLedger.h"
+#include "platform/ReferenceLedger.h"
 
 namespace zor {
 
-class SimulatedEntry {
+class MachineEntry {
  public:
-  SimulatedEntry(std::string plane, std::string className, std::vector<std::string> superclasses,
-                 std::string name, PlistDictionary properties,
-                 std::shared_ptr<ReferenceLedger> ledger);
+  MachineEntry(std::string plane, std::string className, std::vector<std::string> superclasses,
+               std::string name, PlistDictionary properties,
+               std::shared_ptr<ReferenceLedger> ledger);
 
   const std::string& plane() const { return plane_; }
   const std::string& className() const { return className_; }
@@ -32,9 +32,9 @@ class SimulatedEntry {
   PlistDictionary& properties() { return properties_; }
   const PlistDictionary& properties() const { return properties_; }
 
-  SimulatedEntry* parent() const { return parent_; }
-  const std::vector<std::unique_ptr<SimulatedEntry>>& children() const { return children_; }
-  SimulatedEntry& addChild(std::unique_ptr<SimulatedEntry> child);
+  MachineEntry* parent() const { return parent_; }
+  const std::vector<std::unique_ptr<MachineEntry>>& children() const { return children_; }
+  MachineEntry& addChild(std::unique_ptr<MachineEntry> child);
 
   iokit::io_registry_entry_t handle() const { return handle_; }
   void setHandle(iokit::io_registry_entry_t handle) { handle_ = handle; }
@@ -51,8 +51,8 @@ class SimulatedEntry {
   std::vector<std::string> superclasses_;
   std::string name_;
   PlistDictionary properties_;
-  SimulatedEntry* parent_ = nullptr;
-  std::vector<std::unique_ptr<SimulatedEntry>> children_;
+  MachineEntry* parent_ = nullptr;
+  std::vector<std::unique_ptr<MachineEntry>> children_;
   iokit::io_registry_entry_t handle_ = 0;
   std::unique_ptr<DriverBehaviour> behaviour_;
   std::shared_ptr<ReferenceLedger> ledger_;

@@ -1,5 +1,5 @@
 #pragma once
-// Counts the references a simulated machine has handed out and not yet got
+// Counts the references a machine's registry has handed out and not yet got
 // back: registry handles, iterators, user-client connections, plug-in
 // interfaces. Tests read it to prove that an operation gave back everything
 // it took. Shared by the registry and by the plug-in objects it hands out, so

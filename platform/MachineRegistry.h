@@ -1,11 +1,12 @@
 #pragma once
-// The hardware registry and driver services of a simulated machine: the
-// "Registry" (service plane) and "DeviceTree" trees of a machine profile,
+// The hardware registry and driver services of a machine: the
+// "Registry" (service plane) and "DeviceTree" trees of a machine's
+// description, whichever backend wrote it,
 // served through the IOKitBackend interface. Every handle it hands out
 // carries a counted reference; outstandingReferences() tells tests what has
 // not been given back (handles, iterators, open connections, plug-ins).
 // A handle whose references are all given back is no longer valid.
-// Built by SimulatedMachine; tests may reach entries and swap behaviours.
+// Built by Machine; tests may reach entries and swap behaviours.
 
 #include <cstdint>
 #include <map>
@@ -14,32 +15,31 @@
 #include <vector>
 
 #include "platform/IOKitBackend.h"
+#include "platform/MachineEntry.h"
 #include "platform/PropertyList.h"
-#include "platform/simulated/ReferenceLedger.h"
-#include "platform/simulated/SimulatedEntry.h"
-#include "platform/simulated/UserClientConnection.h"
+#include "platform/ReferenceLedger.h"
+#include "platform/UserClientConnection.h"
 
 namespace zor {
 
-class SimulatedRegistry final : public iokit::IOKitBackend {
+class MachineRegistry final : public iokit::IOKitBackend {
  public:
   // Builds both trees from a profile's root dictionary. Null and a reason
   // naming the entry when a structure key has the wrong type or a driver's
   // settings are malformed; nothing is half-built.
-  static std::shared_ptr<SimulatedRegistry> build(const PlistDictionary& profile,
-                                                  std::string* error);
+  static std::shared_ptr<MachineRegistry> build(const PlistDictionary& profile, std::string* error);
 
   std::int64_t outstandingReferences() const { return ledger_->outstanding(); }
   std::size_t openConnectionCount() const { return connections_.size(); }
   // Structure calls made through open connections, for cost checks.
   std::uint64_t structureCallCount() const { return structureCalls_; }
 
-  SimulatedEntry* serviceRoot() const { return serviceRoot_.get(); }
-  SimulatedEntry* deviceTreeRoot() const { return deviceTreeRoot_.get(); }
+  MachineEntry* serviceRoot() const { return serviceRoot_.get(); }
+  MachineEntry* deviceTreeRoot() const { return deviceTreeRoot_.get(); }
   // The entry behind a handle, without touching its references; null if none.
-  SimulatedEntry* entryForHandle(iokit::io_object_t handle) const;
+  MachineEntry* entryForHandle(iokit::io_object_t handle) const;
   // The first service-plane entry, in registry order, named `name`; null if none.
-  SimulatedEntry* findEntryNamed(const std::string& name) const;
+  MachineEntry* findEntryNamed(const std::string& name) const;
   // References now held on a handle (0 for an unknown one).
   std::uint32_t referenceCount(iokit::io_object_t handle) const;
 
@@ -75,31 +75,31 @@ class SimulatedRegistry final : public iokit::IOKitBackend {
   iokit::kern_return_t destroyPlugInInterface(iokit::IOCFPlugInInterface* plugIn) override;
 
  private:
-  SimulatedRegistry();
+  MachineRegistry();
   struct Iterator {
-    std::vector<SimulatedEntry*> services;
+    std::vector<MachineEntry*> services;
     std::size_t next = 0;
   };
   // A live object behind a handle: an entry, an iterator or a connection.
   struct HandleRecord {
     std::uint32_t references = 0;
-    SimulatedEntry* entry = nullptr;
+    MachineEntry* entry = nullptr;
     std::unique_ptr<Iterator> iterator;
   };
 
   iokit::io_object_t newHandle();
   // Adds one reference on a handle (entries only) and returns it.
-  iokit::io_object_t handOut(SimulatedEntry& entry);
-  SimulatedEntry* liveEntry(iokit::io_object_t handle) const;
-  void indexTree(SimulatedEntry& root, std::vector<SimulatedEntry*>* order);
+  iokit::io_object_t handOut(MachineEntry& entry);
+  MachineEntry* liveEntry(iokit::io_object_t handle) const;
+  void indexTree(MachineEntry& root, std::vector<MachineEntry*>* order);
 
   std::shared_ptr<ReferenceLedger> ledger_;
-  std::unique_ptr<SimulatedEntry> serviceRoot_;
-  std::unique_ptr<SimulatedEntry> deviceTreeRoot_;
-  std::vector<SimulatedEntry*> serviceOrder_;  // document order
+  std::unique_ptr<MachineEntry> serviceRoot_;
+  std::unique_ptr<MachineEntry> deviceTreeRoot_;
+  std::vector<MachineEntry*> serviceOrder_;  // document order
   std::map<iokit::io_object_t, HandleRecord> handles_;
   std::map<iokit::io_connect_t, std::unique_ptr<UserClientConnection>> connections_;
-  std::map<iokit::IOCFPlugInInterface*, SimulatedEntry*> plugIns_;
+  std::map<iokit::IOCFPlugInInterface*, MachineEntry*> plugIns_;
   iokit::io_object_t nextHandle_ = 0x1003;
   std::uint64_t structureCalls_ = 0;
 };

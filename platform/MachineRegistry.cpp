@@ -1,10 +1,10 @@
-#include "platform/simulated/SimulatedRegistry.h"
+#include "platform/MachineRegistry.h"
 
 #include <algorithm>
 
+#include "platform/DriverBehaviourTable.h"
+#include "platform/DriverSettings.h"
 #include "platform/IOKitTypes.h"
-#include "platform/simulated/DriverBehaviours.h"
-#include "platform/simulated/SimulationSettings.h"
 
 namespace zor {
 
@@ -25,10 +25,10 @@ std::string typeProblem(const char* key, const PlistValue& value, const char* ex
          expected;
 }
 
-std::unique_ptr<SimulatedEntry> buildEntry(const PlistValue& description, const std::string& plane,
-                                           const std::string& where, int depth,
-                                           const std::shared_ptr<ReferenceLedger>& ledger,
-                                           std::string* error) {
+std::unique_ptr<MachineEntry> buildEntry(const PlistValue& description, const std::string& plane,
+                                         const std::string& where, int depth,
+                                         const std::shared_ptr<ReferenceLedger>& ledger,
+                                         std::string* error) {
   const PlistDictionary* fields = description.asDictionary();
   if (fields == nullptr) {
     *error =
@@ -70,14 +70,14 @@ std::unique_ptr<SimulatedEntry> buildEntry(const PlistValue& description, const 
       superclasses.push_back(*item.asString());
     }
   }
-  std::optional<SimulationSettings> settings = SimulationSettings();
+  std::optional<DriverSettings> settings = DriverSettings();
   if (const PlistValue* simulation = description.find(kSimulationKey)) {
     if (!simulation->isDictionary()) {
       *error = here + ": " + typeProblem(kSimulationKey, *simulation, "a dictionary");
       return nullptr;
     }
     std::string reason;
-    settings = SimulationSettings::parse(*simulation->asDictionary(), &reason);
+    settings = DriverSettings::parse(*simulation->asDictionary(), &reason);
     if (!settings) {
       *error = here + ": \"ZORSimulation\": " + reason;
       return nullptr;
@@ -96,7 +96,7 @@ std::unique_ptr<SimulatedEntry> buildEntry(const PlistValue& description, const 
       properties.emplace(key, value);
     }
   }
-  auto entry = std::make_unique<SimulatedEntry>(
+  auto entry = std::make_unique<MachineEntry>(
       plane, *className->asString(), std::move(superclasses), name, std::move(properties), ledger);
   std::string reason;
   std::unique_ptr<DriverBehaviour> behaviour = makeDriverBehaviour(*settings, &reason);
@@ -117,16 +117,16 @@ std::unique_ptr<SimulatedEntry> buildEntry(const PlistValue& description, const 
 
 }  // namespace
 
-SimulatedRegistry::SimulatedRegistry() : ledger_(std::make_shared<ReferenceLedger>()) {}
+MachineRegistry::MachineRegistry() : ledger_(std::make_shared<ReferenceLedger>()) {}
 
-std::shared_ptr<SimulatedRegistry> SimulatedRegistry::build(const PlistDictionary& profile,
-                                                            std::string* error) {
+std::shared_ptr<MachineRegistry> MachineRegistry::build(const PlistDictionary& profile,
+                                                        std::string* error) {
   std::string reason;
-  std::shared_ptr<SimulatedRegistry> registry(new SimulatedRegistry());
+  std::shared_ptr<MachineRegistry> registry(new MachineRegistry());
   struct Tree {
     const char* key;
     const char* plane;
-    std::unique_ptr<SimulatedEntry>* root;
+    std::unique_ptr<MachineEntry>* root;
   };
   const Tree trees[] = {{"Registry", kIOServicePlane, &registry->serviceRoot_},
                         {"DeviceTree", kIODeviceTreePlane, &registry->deviceTreeRoot_}};
@@ -145,11 +145,11 @@ std::shared_ptr<SimulatedRegistry> SimulatedRegistry::build(const PlistDictionar
   return registry;
 }
 
-void SimulatedRegistry::indexTree(SimulatedEntry& root, std::vector<SimulatedEntry*>* order) {
+void MachineRegistry::indexTree(MachineEntry& root, std::vector<MachineEntry*>* order) {
   // Depth first, parent before children: the registry's iteration order.
-  std::vector<SimulatedEntry*> pending{&root};
+  std::vector<MachineEntry*> pending{&root};
   while (!pending.empty()) {
-    SimulatedEntry* entry = pending.back();
+    MachineEntry* entry = pending.back();
     pending.pop_back();
     entry->setHandle(newHandle());
     handles_[entry->handle()].entry = entry;
@@ -160,48 +160,48 @@ void SimulatedRegistry::indexTree(SimulatedEntry& root, std::vector<SimulatedEnt
   }
 }
 
-io_object_t SimulatedRegistry::newHandle() {
+io_object_t MachineRegistry::newHandle() {
   io_object_t handle = nextHandle_;
   nextHandle_ += 4;
   return handle;
 }
 
-io_object_t SimulatedRegistry::handOut(SimulatedEntry& entry) {
+io_object_t MachineRegistry::handOut(MachineEntry& entry) {
   ++handles_[entry.handle()].references;
   ledger_->took();
   return entry.handle();
 }
 
-SimulatedEntry* SimulatedRegistry::liveEntry(io_object_t handle) const {
+MachineEntry* MachineRegistry::liveEntry(io_object_t handle) const {
   auto it = handles_.find(handle);
   if (it == handles_.end() || it->second.references == 0) return nullptr;
   return it->second.entry;
 }
 
-SimulatedEntry* SimulatedRegistry::entryForHandle(io_object_t handle) const {
+MachineEntry* MachineRegistry::entryForHandle(io_object_t handle) const {
   auto it = handles_.find(handle);
   return it == handles_.end() ? nullptr : it->second.entry;
 }
 
-SimulatedEntry* SimulatedRegistry::findEntryNamed(const std::string& name) const {
-  for (SimulatedEntry* entry : serviceOrder_) {
+MachineEntry* MachineRegistry::findEntryNamed(const std::string& name) const {
+  for (MachineEntry* entry : serviceOrder_) {
     if (entry->name() == name) return entry;
   }
   return nullptr;
 }
 
-std::uint32_t SimulatedRegistry::referenceCount(io_object_t handle) const {
+std::uint32_t MachineRegistry::referenceCount(io_object_t handle) const {
   auto it = handles_.find(handle);
   return it == handles_.end() ? 0 : it->second.references;
 }
 
-kern_return_t SimulatedRegistry::getMatchingServices(const PlistDictionary& matching,
-                                                     io_iterator_t* iterator) {
+kern_return_t MachineRegistry::getMatchingServices(const PlistDictionary& matching,
+                                                   io_iterator_t* iterator) {
   auto it = matching.find(kIOProviderClassKey);
   if (it == matching.end() || !it->second.isString()) return kIOReturnBadArgument;
   const std::string& className = *it->second.asString();
   auto found = std::make_unique<Iterator>();
-  for (SimulatedEntry* entry : serviceOrder_) {
+  for (MachineEntry* entry : serviceOrder_) {
     if (entry->matchesClass(className)) found->services.push_back(entry);
   }
   io_iterator_t handle = newHandle();
@@ -213,7 +213,7 @@ kern_return_t SimulatedRegistry::getMatchingServices(const PlistDictionary& matc
   return kIOReturnSuccess;
 }
 
-io_object_t SimulatedRegistry::iteratorNext(io_iterator_t iterator) {
+io_object_t MachineRegistry::iteratorNext(io_iterator_t iterator) {
   auto it = handles_.find(iterator);
   if (it == handles_.end() || it->second.references == 0 || !it->second.iterator) return 0;
   Iterator& walk = *it->second.iterator;
@@ -221,7 +221,7 @@ io_object_t SimulatedRegistry::iteratorNext(io_iterator_t iterator) {
   return handOut(*walk.services[walk.next++]);
 }
 
-kern_return_t SimulatedRegistry::objectRetain(io_object_t object) {
+kern_return_t MachineRegistry::objectRetain(io_object_t object) {
   auto it = handles_.find(object);
   // A handle with no references left is no longer the caller's to retain.
   if (it == handles_.end() || it->second.references == 0) return kIOReturnBadArgument;
@@ -230,7 +230,7 @@ kern_return_t SimulatedRegistry::objectRetain(io_object_t object) {
   return kIOReturnSuccess;
 }
 
-kern_return_t SimulatedRegistry::objectRelease(io_object_t object) {
+kern_return_t MachineRegistry::objectRelease(io_object_t object) {
   auto it = handles_.find(object);
   if (it == handles_.end() || it->second.references == 0) return kIOReturnBadArgument;
   --it->second.references;
@@ -239,14 +239,14 @@ kern_return_t SimulatedRegistry::objectRelease(io_object_t object) {
   return kIOReturnSuccess;
 }
 
-io_registry_entry_t SimulatedRegistry::entryFromPath(const std::string& planeAndPath) {
+io_registry_entry_t MachineRegistry::entryFromPath(const std::string& planeAndPath) {
   std::size_t colon = planeAndPath.find(':');
   if (colon == std::string::npos) return 0;
   std::string plane = planeAndPath.substr(0, colon);
   std::string path = planeAndPath.substr(colon + 1);
-  SimulatedEntry* entry = plane == kIOServicePlane      ? serviceRoot_.get()
-                          : plane == kIODeviceTreePlane ? deviceTreeRoot_.get()
-                                                        : nullptr;
+  MachineEntry* entry = plane == kIOServicePlane      ? serviceRoot_.get()
+                        : plane == kIODeviceTreePlane ? deviceTreeRoot_.get()
+                                                      : nullptr;
   if (entry == nullptr || path.empty() || path[0] != '/') return 0;
   std::size_t start = 1;
   while (start <= path.size()) {
@@ -264,36 +264,36 @@ io_registry_entry_t SimulatedRegistry::entryFromPath(const std::string& planeAnd
   return handOut(*entry);
 }
 
-kern_return_t SimulatedRegistry::getParentEntry(io_registry_entry_t entry, const std::string& plane,
-                                                io_registry_entry_t* parent) {
-  SimulatedEntry* live = liveEntry(entry);
+kern_return_t MachineRegistry::getParentEntry(io_registry_entry_t entry, const std::string& plane,
+                                              io_registry_entry_t* parent) {
+  MachineEntry* live = liveEntry(entry);
   if (live == nullptr) return kIOReturnBadArgument;
   if (live->plane() != plane || live->parent() == nullptr) return kIOReturnNoDevice;
   *parent = handOut(*live->parent());
   return kIOReturnSuccess;
 }
 
-kern_return_t SimulatedRegistry::getChildEntry(io_registry_entry_t entry, const std::string& plane,
-                                               io_registry_entry_t* child) {
-  SimulatedEntry* live = liveEntry(entry);
+kern_return_t MachineRegistry::getChildEntry(io_registry_entry_t entry, const std::string& plane,
+                                             io_registry_entry_t* child) {
+  MachineEntry* live = liveEntry(entry);
   if (live == nullptr) return kIOReturnBadArgument;
   if (live->plane() != plane || live->children().empty()) return kIOReturnNoDevice;
   *child = handOut(*live->children().front());
   return kIOReturnSuccess;
 }
 
-kern_return_t SimulatedRegistry::createProperties(io_registry_entry_t entry,
-                                                  PlistDictionary* properties) {
-  SimulatedEntry* live = liveEntry(entry);
+kern_return_t MachineRegistry::createProperties(io_registry_entry_t entry,
+                                                PlistDictionary* properties) {
+  MachineEntry* live = liveEntry(entry);
   if (live == nullptr) return kIOReturnBadArgument;
   live->behaviour().propertiesWillBeRead(*live);
   *properties = live->properties();
   return kIOReturnSuccess;
 }
 
-std::optional<PlistValue> SimulatedRegistry::createProperty(io_registry_entry_t entry,
-                                                            const std::string& key) {
-  SimulatedEntry* live = liveEntry(entry);
+std::optional<PlistValue> MachineRegistry::createProperty(io_registry_entry_t entry,
+                                                          const std::string& key) {
+  MachineEntry* live = liveEntry(entry);
   if (live == nullptr) return std::nullopt;
   live->behaviour().propertiesWillBeRead(*live);
   auto it = live->properties().find(key);
@@ -301,16 +301,16 @@ std::optional<PlistValue> SimulatedRegistry::createProperty(io_registry_entry_t 
   return it->second;
 }
 
-kern_return_t SimulatedRegistry::setProperty(io_registry_entry_t entry, const std::string& key,
-                                             const PlistValue& value) {
-  SimulatedEntry* live = liveEntry(entry);
+kern_return_t MachineRegistry::setProperty(io_registry_entry_t entry, const std::string& key,
+                                           const PlistValue& value) {
+  MachineEntry* live = liveEntry(entry);
   if (live == nullptr) return kIOReturnBadArgument;
   return live->behaviour().setProperty(*live, key, value);
 }
 
-kern_return_t SimulatedRegistry::serviceOpen(io_service_t service, std::uint32_t type,
-                                             io_connect_t* connection) {
-  SimulatedEntry* live = liveEntry(service);
+kern_return_t MachineRegistry::serviceOpen(io_service_t service, std::uint32_t type,
+                                           io_connect_t* connection) {
+  MachineEntry* live = liveEntry(service);
   if (live == nullptr) return kIOReturnBadArgument;
   if (auto code = live->behaviour().settings().openError()) return *code;
   std::unique_ptr<UserClientConnection> client;
@@ -325,7 +325,7 @@ kern_return_t SimulatedRegistry::serviceOpen(io_service_t service, std::uint32_t
   return kIOReturnSuccess;
 }
 
-kern_return_t SimulatedRegistry::serviceClose(io_connect_t connection) {
+kern_return_t MachineRegistry::serviceClose(io_connect_t connection) {
   auto it = connections_.find(connection);
   if (it == connections_.end()) return kIOReturnBadArgument;
   connections_.erase(it);
@@ -333,11 +333,10 @@ kern_return_t SimulatedRegistry::serviceClose(io_connect_t connection) {
   return kIOReturnSuccess;
 }
 
-kern_return_t SimulatedRegistry::callStructureMethod(io_connect_t connection,
-                                                     std::uint32_t selector,
-                                                     std::span<const std::uint8_t> input,
-                                                     std::span<std::uint8_t> output,
-                                                     std::size_t* outputSize) {
+kern_return_t MachineRegistry::callStructureMethod(io_connect_t connection, std::uint32_t selector,
+                                                   std::span<const std::uint8_t> input,
+                                                   std::span<std::uint8_t> output,
+                                                   std::size_t* outputSize) {
   auto it = connections_.find(connection);
   if (it == connections_.end()) return kIOReturnNotOpen;
   ++structureCalls_;
@@ -347,12 +346,12 @@ kern_return_t SimulatedRegistry::callStructureMethod(io_connect_t connection,
   return result;
 }
 
-kern_return_t SimulatedRegistry::createPlugInInterface(io_service_t service,
-                                                       const CFUUIDBytes& pluginType,
-                                                       const CFUUIDBytes& interfaceType,
-                                                       IOCFPlugInInterface** plugIn,
-                                                       std::int32_t* score) {
-  SimulatedEntry* live = liveEntry(service);
+kern_return_t MachineRegistry::createPlugInInterface(io_service_t service,
+                                                     const CFUUIDBytes& pluginType,
+                                                     const CFUUIDBytes& interfaceType,
+                                                     IOCFPlugInInterface** plugIn,
+                                                     std::int32_t* score) {
+  MachineEntry* live = liveEntry(service);
   if (live == nullptr) return kIOReturnBadArgument;
   if (auto code = live->behaviour().settings().openError()) return *code;
   IOCFPlugInInterface* created = nullptr;
@@ -369,7 +368,7 @@ kern_return_t SimulatedRegistry::createPlugInInterface(io_service_t service,
   return kIOReturnSuccess;
 }
 
-kern_return_t SimulatedRegistry::destroyPlugInInterface(IOCFPlugInInterface* plugIn) {
+kern_return_t MachineRegistry::destroyPlugInInterface(IOCFPlugInInterface* plugIn) {
   auto it = plugIns_.find(plugIn);
   // Only plug-ins made here are ours to release.
   if (it == plugIns_.end()) return kIOReturnBadArgument;

@@ -1,4 +1,4 @@
-#include "platform/simulated/SimulatedSystem.h"
+#include "platform/MachineSystem.h"
 
 #include <cerrno>
 #include <limits>
@@ -43,7 +43,7 @@ bool checkVariables(const PlistValue& value, PlistDictionary& variables, std::st
   return true;
 }
 
-bool checkProcesses(const PlistValue& value, std::vector<SimulatedSystem::Process>& processes,
+bool checkProcesses(const PlistValue& value, std::vector<MachineSystem::Process>& processes,
                     std::string* reason) {
   const PlistArray* array = value.asArray();
   if (array == nullptr) {
@@ -57,7 +57,7 @@ bool checkProcesses(const PlistValue& value, std::vector<SimulatedSystem::Proces
       *reason = wrongType(where, entry, "a dictionary");
       return false;
     }
-    SimulatedSystem::Process process;
+    MachineSystem::Process process;
     const PlistValue* pid = entry.find("PID");
     if (pid == nullptr || !pid->isInteger() || !fitsInt32(*pid->integerValue())) {
       *reason = "\"" + where + "/PID\" must be a 32-bit integer";
@@ -85,29 +85,38 @@ bool checkProcesses(const PlistValue& value, std::vector<SimulatedSystem::Proces
 
 }  // namespace
 
-std::shared_ptr<SimulatedSystem> SimulatedSystem::build(const PlistDictionary& profile,
-                                                        std::string* reason) {
+std::shared_ptr<MachineSystem> MachineSystem::make() {
+  return std::shared_ptr<MachineSystem>(new MachineSystem());
+}
+
+std::shared_ptr<MachineSystem> MachineSystem::build(const PlistDictionary& profile,
+                                                    std::string* reason) {
+  auto system = make();
+  return system->load(profile, reason) ? system : nullptr;
+}
+
+bool MachineSystem::load(const PlistDictionary& profile, std::string* reason) {
   std::string ignored;
   if (reason == nullptr) reason = &ignored;
-  std::shared_ptr<SimulatedSystem> system(new SimulatedSystem());
+  MachineSystem* system = this;
   auto find = [&](const char* key) -> const PlistValue* {
     auto it = profile.find(key);
     return it == profile.end() ? nullptr : &it->second;
   };
   if (const PlistValue* sysctl = find("Sysctl")) {
-    if (!checkVariables(*sysctl, system->variables_, reason)) return nullptr;
+    if (!checkVariables(*sysctl, system->variables_, reason)) return false;
   }
   if (const PlistValue* hostInfo = find("HostInfo")) {
     if (!hostInfo->isDictionary()) {
       *reason = wrongType("HostInfo", *hostInfo, "a dictionary");
-      return nullptr;
+      return false;
     }
     for (const char* key : {"CPUType", "CPUSubType"}) {
       const PlistValue* number = hostInfo->find(key);
       if (number == nullptr) continue;
       if (!number->isInteger() || !fitsInt32(*number->integerValue())) {
         *reason = std::string("\"HostInfo/") + key + "\" must be a 32-bit integer";
-        return nullptr;
+        return false;
       }
       auto& field = std::string_view(key) == "CPUType" ? system->cpuType_ : system->cpuSubType_;
       field = static_cast<std::int32_t>(*number->integerValue());
@@ -115,14 +124,14 @@ std::shared_ptr<SimulatedSystem> SimulatedSystem::build(const PlistDictionary& p
     // The host answers with both words or not at all.
     if (!system->cpuType_ || !system->cpuSubType_) {
       *reason = "\"HostInfo\" needs both \"CPUType\" and \"CPUSubType\"";
-      return nullptr;
+      return false;
     }
   }
   if (const PlistValue* uuid = find("HostUUID")) {
     const PlistData* bytes = uuid->asData();
     if (bytes == nullptr || bytes->size() != 16) {
       *reason = "\"HostUUID\" must be data of 16 bytes";
-      return nullptr;
+      return false;
     }
     std::array<std::uint8_t, 16> value{};
     std::copy(bytes->begin(), bytes->end(), value.begin());
@@ -132,7 +141,7 @@ std::shared_ptr<SimulatedSystem> SimulatedSystem::build(const PlistDictionary& p
     const std::optional<double> seconds = delay->isBoolean() ? std::nullopt : delay->realValue();
     if (!seconds || !(*seconds >= 0.0)) {
       *reason = "\"HostUUIDDelay\" must be a number of seconds, not negative";
-      return nullptr;
+      return false;
     }
     system->hostUUIDDelay_ = *seconds;
   }
@@ -141,7 +150,7 @@ std::shared_ptr<SimulatedSystem> SimulatedSystem::build(const PlistDictionary& p
     if (text == nullptr) continue;
     if (!text->isString()) {
       *reason = wrongType(key, *text, "a string");
-      return nullptr;
+      return false;
     }
     (std::string_view(key) == "ComputerName" ? system->computerName_ : system->osVersionString_) =
         *text->asString();
@@ -150,33 +159,33 @@ std::shared_ptr<SimulatedSystem> SimulatedSystem::build(const PlistDictionary& p
     const PlistDictionary* dictionary = files->asDictionary();
     if (dictionary == nullptr) {
       *reason = wrongType("Files", *files, "a dictionary");
-      return nullptr;
+      return false;
     }
     for (const auto& [path, contents] : *dictionary) {
       if (path.empty() || path[0] != '/') {
         *reason = "\"Files\" has the path \"" + path + "\", expected an absolute path";
-        return nullptr;
+        return false;
       }
       if (!fileBytes(contents)) {
         *reason = wrongType("Files/" + path, contents, "data, a string, a dictionary or an array");
-        return nullptr;
+        return false;
       }
     }
     system->files_ = *dictionary;
   }
   if (const PlistValue* processes = find("Processes")) {
-    if (!checkProcesses(*processes, system->processes_, reason)) return nullptr;
+    if (!checkProcesses(*processes, system->processes_, reason)) return false;
   }
-  return system;
+  return true;
 }
 
-std::optional<PlistValue> SimulatedSystem::kernelVariable(const std::string& name) const {
+std::optional<PlistValue> MachineSystem::kernelVariable(const std::string& name) const {
   auto it = variables_.find(name);
   if (it == variables_.end()) return std::nullopt;
   return it->second;
 }
 
-std::string SimulatedSystem::processTable() {
+std::string MachineSystem::processTable() {
   std::string table;
   for (const Process& process : processes_) {
     os::appendKinfoProcRecord(table, process.pid, process.command, process.effectiveUID);
@@ -185,7 +194,7 @@ std::string SimulatedSystem::processTable() {
   return table;
 }
 
-std::optional<std::array<std::int32_t, 12>> SimulatedSystem::hostBasicInfo() const {
+std::optional<std::array<std::int32_t, 12>> MachineSystem::hostBasicInfo() const {
   if (!cpuType_ || !cpuSubType_) return std::nullopt;
   auto number = [&](const char* name) -> std::int64_t {
     auto it = variables_.find(name);
@@ -214,7 +223,7 @@ std::optional<std::array<std::int32_t, 12>> SimulatedSystem::hostBasicInfo() con
   return words;
 }
 
-bool SimulatedSystem::hostUUID(std::array<std::uint8_t, 16>& uuid, double waitSeconds) {
+bool MachineSystem::hostUUID(std::array<std::uint8_t, 16>& uuid, double waitSeconds) {
   if (!hostUUID_) {
     errno = ENOSYS;
     return false;
@@ -227,17 +236,17 @@ bool SimulatedSystem::hostUUID(std::array<std::uint8_t, 16>& uuid, double waitSe
   return true;
 }
 
-std::optional<std::string> SimulatedSystem::fileContents(const std::string& path) const {
+std::optional<std::string> MachineSystem::fileContents(const std::string& path) const {
   auto it = files_.find(path);
   if (it == files_.end()) return std::nullopt;
   return fileBytes(it->second);
 }
 
-void SimulatedSystem::setFile(const std::string& path, const PlistValue& contents) {
+void MachineSystem::setFile(const std::string& path, const PlistValue& contents) {
   files_[path] = contents;
 }
 
-void SimulatedSystem::removeFile(const std::string& path) {
+void MachineSystem::removeFile(const std::string& path) {
   files_.erase(path);
 }
 

@@ -1,4 +1,4 @@
-#include "platform/simulated/DriverBehaviours.h"
+#include "platform/DriverBehaviourTable.h"
 
 #include "platform/linux/ATADiskDriverBehaviour.h"
 #include "platform/linux/AppleSMCDriverBehaviour.h"
@@ -32,7 +32,7 @@ std::span<const DriverBehaviourRow> driverBehaviourTable() {
   return kRows;
 }
 
-std::unique_ptr<DriverBehaviour> makeDriverBehaviour(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> makeDriverBehaviour(const DriverSettings& settings,
                                                      std::string* error) {
   for (const DriverBehaviourRow& row : driverBehaviourTable()) {
     if (settings.find(row.key) != nullptr) return row.factory(settings, error);

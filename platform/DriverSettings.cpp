@@ -1,12 +1,12 @@
-#include "platform/simulated/SimulationSettings.h"
+#include "platform/DriverSettings.h"
 
 #include <limits>
 
 namespace zor {
 
-std::optional<SimulationSettings> SimulationSettings::parse(const PlistDictionary& simulation,
-                                                            std::string* error) {
-  SimulationSettings settings;
+std::optional<DriverSettings> DriverSettings::parse(const PlistDictionary& simulation,
+                                                    std::string* error) {
+  DriverSettings settings;
   settings.raw_ = simulation;
   if (const PlistValue* openError = settings.find("OpenError")) {
     auto code = openError->isInteger() ? openError->integerValue() : std::nullopt;
@@ -28,7 +28,7 @@ std::optional<SimulationSettings> SimulationSettings::parse(const PlistDictionar
   return settings;
 }
 
-const PlistValue* SimulationSettings::find(const std::string& key) const {
+const PlistValue* DriverSettings::find(const std::string& key) const {
   auto it = raw_.find(key);
   return it == raw_.end() ? nullptr : &it->second;
 }

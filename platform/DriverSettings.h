@@ -1,6 +1,7 @@
 #pragma once
-// The "ZORSimulation" dictionary of one registry entry, with the keys every
-// simulated driver shares already checked: "OpenError" (opening a user client
+// The "ZORSimulation" dictionary of one registry entry: the driver behind it
+// and that driver's settings, with the keys every driver shares already
+// checked: "OpenError" (opening a user client
 // or plug-in fails with that code) and "Wave" (live values). A driver
 // behaviour reads its own keys from `raw()`.
 
@@ -13,12 +14,11 @@
 
 namespace zor {
 
-class SimulationSettings {
+class DriverSettings {
  public:
-  SimulationSettings() = default;
+  DriverSettings() = default;
   // Nothing and a reason when "OpenError" is not a non-zero integer or "Wave" is malformed.
-  static std::optional<SimulationSettings> parse(const PlistDictionary& simulation,
-                                                 std::string* error);
+  static std::optional<DriverSettings> parse(const PlistDictionary& simulation, std::string* error);
 
   const PlistDictionary& raw() const { return raw_; }
   const PlistValue* find(const std::string& key) const;
