@@ -1,15 +1,15 @@
 #include "platform/linux/ATADiskDriverBehaviour.h"
 
 #include "platform/IOATASMARTInterface.h"
+#include "platform/MachineEntry.h"
 #include "platform/linux/LinuxATASMARTPlugIn.h"
-#include "platform/simulated/SimulatedEntry.h"
 
 namespace zor {
 
 using namespace iokit;
 using linuxfs::AtaDiskSession;
 
-std::unique_ptr<DriverBehaviour> ATADiskDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> ATADiskDriverBehaviour::make(const DriverSettings& settings,
                                                               std::string* error) {
   const PlistValue* device = settings.find(kSettingsKey)->find("Device");
   if (device == nullptr || !device->isString() || device->asString()->empty()) {
@@ -20,11 +20,11 @@ std::unique_ptr<DriverBehaviour> ATADiskDriverBehaviour::make(const SimulationSe
       settings, std::make_shared<linuxfs::LinuxATADisk>(*device->asString()));
 }
 
-ATADiskDriverBehaviour::ATADiskDriverBehaviour(SimulationSettings settings,
+ATADiskDriverBehaviour::ATADiskDriverBehaviour(DriverSettings settings,
                                                std::shared_ptr<linuxfs::LinuxATADisk> disk)
     : DriverBehaviour(std::move(settings)), disk_(std::move(disk)) {}
 
-kern_return_t ATADiskDriverBehaviour::createPlugInInterface(SimulatedEntry& entry,
+kern_return_t ATADiskDriverBehaviour::createPlugInInterface(MachineEntry& entry,
                                                             const CFUUIDBytes& pluginType,
                                                             const CFUUIDBytes& interfaceType,
                                                             IOCFPlugInInterface** plugIn,
@@ -41,7 +41,7 @@ kern_return_t ATADiskDriverBehaviour::createPlugInInterface(SimulatedEntry& entr
   return kIOReturnSuccess;
 }
 
-PlistDictionary ATADiskDriverBehaviour::recordedSettings() const {
+PlistDictionary ATADiskDriverBehaviour::recordedSettings(MachineEntry& /*entry*/) {
   PlistDictionary pages;
   if (auto session = disk_->open()) {
     AtaDiskSession::Page page{};

@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/DriverBehaviour.h"
 #include "platform/linux/LinuxATADisk.h"
-#include "platform/simulated/DriverBehaviour.h"
 
 namespace zor {
 
@@ -22,12 +22,11 @@ class ATADiskDriverBehaviour final : public DriverBehaviour {
   static constexpr const char* kSettingsKey = "ATADisk";
 
   // The table's factory: null and a reason without a "Device" path.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
 
-  ATADiskDriverBehaviour(SimulationSettings settings, std::shared_ptr<linuxfs::LinuxATADisk> disk);
+  ATADiskDriverBehaviour(DriverSettings settings, std::shared_ptr<linuxfs::LinuxATADisk> disk);
 
-  iokit::kern_return_t createPlugInInterface(SimulatedEntry& entry,
+  iokit::kern_return_t createPlugInInterface(MachineEntry& entry,
                                              const iokit::CFUUIDBytes& pluginType,
                                              const iokit::CFUUIDBytes& interfaceType,
                                              iokit::IOCFPlugInInterface** plugIn,
@@ -36,7 +35,7 @@ class ATADiskDriverBehaviour final : public DriverBehaviour {
   // "ATASMART" with the pages ("Identify", "Data", "Thresholds") and the
   // "ThresholdExceeded" status the disk gives now; a page it does not give
   // is left out, so the replayed disk fails that read as this one did.
-  PlistDictionary recordedSettings() const;
+  PlistDictionary recordedSettings(MachineEntry& entry) override;
 
  private:
   std::shared_ptr<linuxfs::LinuxATADisk> disk_;

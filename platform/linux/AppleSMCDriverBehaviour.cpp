@@ -16,7 +16,7 @@ std::uint32_t codeOf(const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<DriverBehaviour> AppleSMCDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> AppleSMCDriverBehaviour::make(const DriverSettings& settings,
                                                                std::string* error) {
   const PlistValue* keys = settings.find(kSettingsKey)->find("Keys");
   const PlistArray* list = keys != nullptr ? keys->asArray() : nullptr;
@@ -43,14 +43,14 @@ std::unique_ptr<DriverBehaviour> AppleSMCDriverBehaviour::make(const SimulationS
 }
 
 AppleSMCDriverBehaviour::AppleSMCDriverBehaviour(
-    SimulationSettings settings, std::shared_ptr<SMCDriverBehaviour::State> state,
+    DriverSettings settings, std::shared_ptr<SMCDriverBehaviour::State> state,
     std::shared_ptr<const std::vector<linuxfs::AppleSMCKeyChannel>> channels)
     : DriverBehaviour(std::move(settings)),
       state_(std::move(state)),
       channels_(std::move(channels)) {}
 
 iokit::kern_return_t AppleSMCDriverBehaviour::openUserClient(
-    SimulatedEntry& /*entry*/, std::uint32_t type,
+    MachineEntry& /*entry*/, std::uint32_t type,
     std::unique_ptr<UserClientConnection>* connection) {
   // The SMC offers one kind of user client.
   if (type != 0) return iokit::kIOReturnBadArgument;
@@ -58,7 +58,7 @@ iokit::kern_return_t AppleSMCDriverBehaviour::openUserClient(
   return iokit::kIOReturnSuccess;
 }
 
-PlistDictionary AppleSMCDriverBehaviour::recordedSettings() const {
+PlistDictionary AppleSMCDriverBehaviour::recordedSettings(MachineEntry& /*entry*/) {
   PlistArray keys;
   PlistArray failing;
   for (const linuxfs::AppleSMCKeyChannel& channel : *channels_) {

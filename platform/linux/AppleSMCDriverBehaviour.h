@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/DriverBehaviour.h"
 #include "platform/linux/AppleSMCKeyChannel.h"
-#include "platform/simulated/DriverBehaviour.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
 
 namespace zor {
@@ -25,19 +25,17 @@ class AppleSMCDriverBehaviour final : public DriverBehaviour {
   static constexpr const char* kSettingsKey = "AppleSMCHwmon";
 
   // The table's factory: null and a reason when the key list is malformed.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
 
-  AppleSMCDriverBehaviour(SimulationSettings settings,
-                          std::shared_ptr<SMCDriverBehaviour::State> state,
+  AppleSMCDriverBehaviour(DriverSettings settings, std::shared_ptr<SMCDriverBehaviour::State> state,
                           std::shared_ptr<const std::vector<linuxfs::AppleSMCKeyChannel>> channels);
 
-  iokit::kern_return_t openUserClient(SimulatedEntry& entry, std::uint32_t type,
+  iokit::kern_return_t openUserClient(MachineEntry& entry, std::uint32_t type,
                                       std::unique_ptr<UserClientConnection>* connection) override;
 
   // The settings that replay this SMC in a machine profile: "SMCKeys" with
   // every key's bytes now, and "SMCFailKeys" for keys that give no reading.
-  PlistDictionary recordedSettings() const;
+  PlistDictionary recordedSettings(MachineEntry& entry) override;
   // Structure calls made with `command`, as the simulated SMC counts them.
   std::uint64_t callCount(std::uint8_t command) const;
 

@@ -10,10 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/UserClientConnection.h"
 #include "platform/linux/AppleSMCKeyChannel.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SMCUserClientConnection.h"
-#include "platform/simulated/UserClientConnection.h"
 
 namespace zor {
 

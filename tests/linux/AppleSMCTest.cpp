@@ -11,12 +11,12 @@
 #include <tuple>
 
 #include "platform/EmbeddedFiles.h"
+#include "platform/MachineEntry.h"
 #include "platform/PropertyListSerialization.h"
 #include "platform/SystemLog.h"
 #include "platform/linux/AppleSMCDriverBehaviour.h"
 #include "platform/linux/AppleSMCEntries.h"
 #include "platform/linux/AppleSMCKeyChannel.h"
-#include "platform/simulated/SimulatedEntry.h"
 #include "smc/ZORSMCTemperatureSensor.h"
 #include "tests/smc/SMCTestMachine.h"
 
@@ -185,7 +185,8 @@ TEST_F(AppleSMCTest, RecordedSettingsReplayTheSameSensors) {
   writeReading("TO0P", "EIO\n");  // TO0P gives no reading now
   ScopedLogCapture log;
   std::vector<Reading> live = readings();
-  PlistDictionary recorded = liveDriver().recordedSettings();
+  PlistDictionary recorded =
+      liveDriver().recordedSettings(*machine_->registry().findEntryNamed("SMC"));
   SMCTest::TearDown();
   ASSERT_EQ(recorded["SMCFailKeys"], PlistValue(PlistArray{"TO0P"}));
   ASSERT_TRUE(install(testing::profileWithServices(

@@ -8,9 +8,9 @@
 
 #include <algorithm>
 
+#include "platform/MachineEntry.h"
 #include "platform/linux/ATADiskDriverBehaviour.h"
 #include "platform/linux/ATADiskEntries.h"
-#include "platform/simulated/SimulatedEntry.h"
 #include "tests/linux/SgIoRecordedDisk.h"
 #include "tests/smart/SMARTTestMachine.h"
 
@@ -235,7 +235,8 @@ TEST_F(SgIoATADiskTest, BadAnswersReadMinusOneAndAreLoggedOnce) {
 TEST_F(SgIoATADiskTest, RecordedSettingsHoldThePagesReadNow) {
   installLinux();
   sdb_->exceeded = true;
-  PlistDictionary awake = driver("sdb").recordedSettings();
+  PlistDictionary awake =
+      driver("sdb").recordedSettings(*machine_->registry().findEntryNamed("sdb"));
   const PlistValue& pages = awake["ATASMART"];
   EXPECT_EQ(*pages.find("Data"), PlistValue(PlistData(sdb_->data.begin(), sdb_->data.end())));
   EXPECT_EQ(*pages.find("Identify"),
@@ -244,7 +245,7 @@ TEST_F(SgIoATADiskTest, RecordedSettingsHoldThePagesReadNow) {
 
   sda_->powerMode = 0x00;
   sda_->sent.clear();
-  EXPECT_EQ(driver("sda").recordedSettings(),
+  EXPECT_EQ(driver("sda").recordedSettings(*machine_->registry().findEntryNamed("sda")),
             (PlistDictionary{{"ATASMART", PlistValue(PlistDictionary{})}}));
   EXPECT_FALSE(sda_->sentSMARTCommand());
 }
