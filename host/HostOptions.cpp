@@ -26,11 +26,15 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
   };
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    bool takesValue = argument == "--machine" || argument == "--prefs" || argument == "--port";
+    bool takesValue = argument == "--machine" || argument == "--root" || argument == "--prefs" ||
+                      argument == "--port";
     if (takesValue && i + 1 >= arguments.size()) return fail(argument + " needs a value");
     if (argument == "--machine") {
       options.machine = arguments[++i];
-      if (options.machine.empty()) return fail("--machine needs a value");
+      if (options.machine->empty()) return fail("--machine needs a value");
+    } else if (argument == "--root") {
+      options.root = arguments[++i];
+      if (options.root->empty()) return fail("--root needs a value");
     } else if (argument == "--prefs") {
       options.preferencesDirectory = arguments[++i];
       if (options.preferencesDirectory->empty()) return fail("--prefs needs a value");
@@ -54,9 +58,12 @@ std::optional<HostOptions> HostOptions::parse(const std::vector<std::string>& ar
 }
 
 const char* HostOptions::usage() {
-  return "usage: zor-widget-host [--machine demo|PROFILE.plist] [--prefs DIR] [--port N] "
-         "[--stdio]\n"
-         "  --machine  the built-in demo machine (default) or a machine profile\n"
+  return "usage: zor-widget-host [--machine this|demo|PROFILE.plist] [--root DIR] [--prefs DIR] "
+         "[--port N] [--stdio]\n"
+         "  --machine  this computer, the built-in demo machine or a machine profile (default: "
+         "this computer when it shows a sensor, else the demo machine)\n"
+         "  --root     with --machine this: read a recorded Linux tree (DIR/sys, DIR/proc, "
+         "DIR/etc) instead of /\n"
          "  --prefs    folder of the stored preferences (default: the user's configuration "
          "folder)\n"
          "  --port     serve the widget on http://127.0.0.1:N/ (default 8941, or a free port)\n"

@@ -1,6 +1,7 @@
 #pragma once
 // The widget host's command line:
-//   zor-widget-host [--machine demo|PROFILE.plist] [--prefs DIR] [--port N] [--stdio]
+//   zor-widget-host [--machine this|demo|PROFILE.plist] [--root DIR] [--prefs DIR] [--port N]
+//                   [--stdio]
 // Parsed by main() and by the tests; a bad command line yields one error line.
 
 #include <cstdint>
@@ -16,7 +17,9 @@ class HostOptions {
   // system picks a free one.
   static constexpr uint16_t kDefaultPort = 8941;
 
-  std::string machine = "demo";
+  // None: chosen at start-up (MachineStartup).
+  std::optional<std::string> machine;
+  std::optional<std::string> root;
   std::optional<std::string> preferencesDirectory;
   uint16_t port = 0;  // 0: the default port, or any free one
   bool stdio = false;

@@ -2,6 +2,7 @@
 
 #include "platform/linux/ATADiskDriverBehaviour.h"
 #include "platform/linux/AppleSMCDriverBehaviour.h"
+#include "platform/linux/HwmonDriverBehaviour.h"
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
 #include "platform/simulated/HIDIdleDriverBehaviour.h"
@@ -21,7 +22,8 @@ constexpr DriverBehaviourRow kRows[] = {
     {"HIDIdle", &HIDIdleDriverBehaviour::make},
     {"LiveProperties", &LivePropertyDriverBehaviour::make},
     {"Wave", &SensorDriverBehaviour::make},
-    // The running Linux machine's live drivers.
+    // Live drivers of the running Linux machine.
+    {"HwmonInput", &HwmonDriverBehaviour::make},
     {"AppleSMCHwmon", &AppleSMCDriverBehaviour::make},
     {"ATADisk", &ATADiskDriverBehaviour::make},
 };

@@ -5,11 +5,12 @@
 namespace zor::host {
 namespace {
 
-TEST(HostOptionsTest, DefaultsToTheDemoMachineOnTheDefaultPort) {
+TEST(HostOptionsTest, LeavesTheMachineToTheStartUpOnTheDefaultPort) {
   std::string error;
   auto options = HostOptions::parse({}, &error);
   ASSERT_TRUE(options.has_value()) << error;
-  EXPECT_EQ(options->machine, "demo");
+  EXPECT_FALSE(options->machine.has_value());
+  EXPECT_FALSE(options->root.has_value());
   EXPECT_FALSE(options->preferencesDirectory.has_value());
   EXPECT_EQ(options->port, 0);
   EXPECT_FALSE(options->stdio);
@@ -18,9 +19,11 @@ TEST(HostOptionsTest, DefaultsToTheDemoMachineOnTheDefaultPort) {
 TEST(HostOptionsTest, ReadsEveryOption) {
   std::string error;
   auto options = HostOptions::parse(
-      {"--machine", "m.plist", "--prefs", "/tmp/p", "--port", "9000", "--stdio"}, &error);
+      {"--machine", "this", "--root", "/tmp/t", "--prefs", "/tmp/p", "--port", "9000", "--stdio"},
+      &error);
   ASSERT_TRUE(options.has_value()) << error;
-  EXPECT_EQ(options->machine, "m.plist");
+  EXPECT_EQ(options->machine.value_or(""), "this");
+  EXPECT_EQ(options->root.value_or(""), "/tmp/t");
   EXPECT_EQ(options->preferencesDirectory.value_or(""), "/tmp/p");
   EXPECT_EQ(options->port, 9000);
   EXPECT_TRUE(options->stdio);
@@ -55,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, BadCommandLineTest,
                                            BadCase{{"--machine"}, "--machine needs a value"},
                                            BadCase{{"--machine", ""}, "--machine needs a value"},
                                            BadCase{{"--prefs"}, "--prefs needs a value"},
+                                           BadCase{{"--root", ""}, "--root needs a value"},
                                            BadCase{{"--verbose"}, "unknown argument \"--verbose\""},
                                            BadCase{{"demo"}, "unknown argument \"demo\""},
                                            BadCase{{"-DebugSMARTAccess"}, "needs a value"}));
