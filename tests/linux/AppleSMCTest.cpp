@@ -8,8 +8,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <tuple>
 
+#include "hwmon/ZORHwmonSensor.h"
 #include "platform/EmbeddedFiles.h"
 #include "platform/MachineEntry.h"
 #include "platform/PropertyListSerialization.h"
@@ -17,6 +20,8 @@
 #include "platform/linux/AppleSMCDriverBehaviour.h"
 #include "platform/linux/AppleSMCEntries.h"
 #include "platform/linux/AppleSMCKeyChannel.h"
+#include "platform/linux/HwmonEntries.h"
+#include "sensors/ScopedSensorClassRegistry.h"
 #include "smc/ZORSMCTemperatureSensor.h"
 #include "tests/smc/SMCTestMachine.h"
 
@@ -60,9 +65,10 @@ class AppleSMCTest : public testing::SMCTest {
   }
   // The machine the Linux builder makes of the tree's SMC: its entry and the
   // model code from DMI.
-  bool installLinux(const LinuxRoot& root) {
+  bool installLinux(const LinuxRoot& root, bool withHwmonChannels = false) {
     PlistArray services;
     AppleSMCEntries::append(root, &services);
+    if (withHwmonChannels) linuxfs::HwmonEntries::append(root, &services);
     std::vector<PlistDictionary> entries;
     for (auto& service : services) entries.push_back(*service.asDictionary());
     return install(testing::profileWithServices(
@@ -147,6 +153,45 @@ TEST_F(AppleSMCTest, KeysReadAsOnTheSimulatedMachineOfTheModel) {
     EXPECT_NE(std::find(live.begin(), live.end(), c.sample), live.end());
     // Fans are no SMC keys here; they stay with the generic channels.
     EXPECT_TRUE(std::none_of(keys.begin(), keys.end(), [](auto& k) { return k[0] == 'F'; }));
+    SMCTest::TearDown();
+  }
+}
+
+TEST_F(AppleSMCTest, KeysTheSMCFamilyListsAreNoGenericChannelsAgain) {
+  struct Case {
+    const char* tree;
+    std::size_t fans;
+  };
+  const Case cases[] = {{"applesmc-macbookpro5-1", 2}, {"applesmc-macpro5-1", 6}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tree);
+    ScopedLogCapture log;
+    ASSERT_TRUE(installLinux(copyTree(c.tree), true));
+    ScopedSensorClassRegistry registry;
+    ZORSMCTemperatureSensor::load();
+    ZORHwmonSensor::load();
+    std::set<std::string> smc, generic;
+    std::size_t fans = 0;
+    for (const auto& sensor : ZORSensor::allSensors()) {
+      bool isSMC = &sensor->sensorClass() == &ZORSMCTemperatureSensor::classObject();
+      if (sensor->quantityType() == 6) ++fans;
+      if (sensor->quantityType() == 1) (isSMC ? smc : generic).insert(sensor->hardwareIdentity());
+    }
+    // Every key the SMC serves shows once: by the SMC family when it names
+    // it, else as a generic channel; the fans stay generic channels.
+    std::set<std::string> served;
+    for (const std::string& key :
+         ZORSystemManagementController::sharedSystemManagementController()->allPropertyKeys()) {
+      served.insert(ZORSensor::hardwareIdentityOfSMCKey(key));
+    }
+    std::set<std::string> both;
+    std::set_union(smc.begin(), smc.end(), generic.begin(), generic.end(),
+                   std::inserter(both, both.end()));
+    EXPECT_EQ(both, served);
+    EXPECT_EQ(smc.size() + generic.size(), served.size());
+    EXPECT_FALSE(smc.empty());
+    EXPECT_FALSE(generic.empty());
+    EXPECT_EQ(fans, c.fans);
     SMCTest::TearDown();
   }
 }
