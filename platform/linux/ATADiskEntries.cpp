@@ -1,5 +1,7 @@
 #include "platform/linux/ATADiskEntries.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace zor::linuxfs {
@@ -21,6 +23,9 @@ void ATADiskEntries::append(const LinuxRoot& root, PlistArray* services) {
     if (!name.starts_with("sd")) continue;
     const std::string device = "/sys/block/" + name + "/device";
     if (!speaksATA(root, device)) continue;
+    // A recorded tree has no disk to ask unless it stands one in for the device node.
+    const std::string node = "/dev/" + name;
+    if (!root.isLiveMachine() && ::access(root.path(node).c_str(), F_OK) != 0) continue;
     // A disk on USB (a bridge) or marked removable sits outside the machine.
     auto resolved = root.resolve(device);
     bool external = (resolved && resolved->find("/usb") != std::string::npos) ||
@@ -31,8 +36,7 @@ void ATADiskEntries::append(const LinuxRoot& root, PlistArray* services) {
     PlistDictionary protocol{
         {"Physical Interconnect", "SATA"},
         {"Physical Interconnect Location", external ? "External" : "Internal"}};
-    PlistDictionary settings{
-        {kSettingsKey, PlistDictionary{{"Device", root.path("/dev/" + name)}}}};
+    PlistDictionary settings{{kSettingsKey, PlistDictionary{{"Device", root.path(node)}}}};
     services->push_back(PlistDictionary{
         {"IOObjectClass", "IOATABlockStorageDevice"},
         {"IOSuperclasses", PlistArray{"IOBlockStorageDevice", "IOService", "IORegistryEntry"}},

@@ -6,7 +6,9 @@
 // Information VPD page, vpd_pg89), with the live driver
 // ATADiskDriverBehaviour. NVMe drives are no sd* devices: they are never
 // sent ATA commands and show through their hwmon chip instead. Nothing here
-// touches a disk: the entries come from sysfs alone. Used by the Linux
+// touches a disk: the entries come from sysfs alone. In a recorded tree a
+// disk is listed only where the tree stands a file in for its device node
+// (DIR/dev/sda), since there is nothing else to ask. Used by the Linux
 // machine's builder.
 
 #include "platform/PropertyList.h"

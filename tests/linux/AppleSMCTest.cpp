@@ -20,7 +20,7 @@
 #include "platform/linux/AppleSMCDriverBehaviour.h"
 #include "platform/linux/AppleSMCEntries.h"
 #include "platform/linux/AppleSMCKeyChannel.h"
-#include "platform/linux/HwmonEntries.h"
+#include "platform/linux/LinuxMachine.h"
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "smc/ZORSMCTemperatureSensor.h"
 #include "tests/smc/SMCTestMachine.h"
@@ -63,16 +63,10 @@ class AppleSMCTest : public testing::SMCTest {
              fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     return LinuxRoot(scratch_.string());
   }
-  // The machine the Linux builder makes of the tree's SMC: its entry and the
-  // model code from DMI.
-  bool installLinux(const LinuxRoot& root, bool withHwmonChannels = false) {
-    PlistArray services;
-    AppleSMCEntries::append(root, &services);
-    if (withHwmonChannels) linuxfs::HwmonEntries::append(root, &services);
-    std::vector<PlistDictionary> entries;
-    for (auto& service : services) entries.push_back(*service.asDictionary());
-    return install(testing::profileWithServices(
-        std::move(entries), root.readText("/sys/class/dmi/id/product_name").value_or("")));
+  // The machine the Linux builder makes of the tree: the SMC entry beside the
+  // hwmon channels, the model code from DMI.
+  bool installLinux(const LinuxRoot& root) {
+    return install(PlistValue(linuxfs::LinuxMachine::profile(root)));
   }
   AppleSMCDriverBehaviour& liveDriver() {
     auto* driver = dynamic_cast<AppleSMCDriverBehaviour*>(
@@ -166,7 +160,7 @@ TEST_F(AppleSMCTest, KeysTheSMCFamilyListsAreNoGenericChannelsAgain) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tree);
     ScopedLogCapture log;
-    ASSERT_TRUE(installLinux(copyTree(c.tree), true));
+    ASSERT_TRUE(installLinux(copyTree(c.tree)));
     ScopedSensorClassRegistry registry;
     ZORSMCTemperatureSensor::load();
     ZORHwmonSensor::load();

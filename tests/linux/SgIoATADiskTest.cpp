@@ -6,11 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/MachineEntry.h"
 #include "platform/linux/ATADiskDriverBehaviour.h"
 #include "platform/linux/ATADiskEntries.h"
+#include "platform/linux/LinuxMachine.h"
 #include "tests/linux/SgIoRecordedDisk.h"
 #include "tests/smart/SMARTTestMachine.h"
 
@@ -47,9 +51,7 @@ class SgIoATADiskTest : public testing::SMARTTest {
     disks_.reset();  // restores the opener before the next one is installed
     disks_ = std::make_unique<testing::ScopedRecordedDisks>(
         std::map<std::string, std::shared_ptr<SgIoRecordedDisk>>{{"sda", sda_}, {"sdb", sdb_}});
-    PlistArray services;
-    ATADiskEntries::append(recordedTree(), &services);
-    install(testing::profileWithEntries(services), "");
+    install(linuxfs::LinuxMachine::profile(recordedTree()), "");
   }
   std::vector<Seen> sensors() {
     std::vector<Seen> seen;
@@ -92,6 +94,16 @@ TEST_F(SgIoATADiskTest, EntriesAreTheATADisksOfSysfs) {
     EXPECT_EQ(*entry.find("ZORSimulation")->find("ATADisk")->find("Device"),
               PlistValue(recordedTree().path(std::string("/dev/") + rows[i].name)));
   }
+  // The same tree without stand-ins for the device nodes has no disk to ask.
+  namespace fs = std::filesystem;
+  const fs::path copy = fs::temp_directory_path() / ("ata-disks-" + std::to_string(::getpid()));
+  fs::create_directories(copy);
+  fs::copy(recordedTree().path("/sys"), copy / "sys",
+           fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  PlistArray none;
+  ATADiskEntries::append(LinuxRoot(copy.string()), &none);
+  fs::remove_all(copy);
+  EXPECT_TRUE(none.empty());
 }
 
 TEST_F(SgIoATADiskTest, DisksReadAsTheSimulatedDisksWithTheSamePages) {
