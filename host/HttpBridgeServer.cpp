@@ -40,6 +40,10 @@ void HttpBridgeServer::configure(httplib::Server& server) {
   server.set_payload_max_length(kMaxRequestBytes);
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);
+  // An idle kept-alive connection holds a server thread until this runs out,
+  // and stopping waits for every thread: with a widget tab open (it refreshes
+  // every few seconds), Ctrl-C would otherwise wait the library's 5 seconds.
+  server.set_keep_alive_timeout(1);
 
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
@@ -67,6 +71,12 @@ void HttpBridgeServer::configure(httplib::Server& server) {
     response.set_content(answer, "application/json");
   });
 
+  server.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Cache-Control", "no-store");
+    response.set_header("X-Content-Type-Options", "nosniff");
+    response.set_content(metricsText(), PrometheusExposition::kContentType);
+  });
+
   server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     std::optional<std::string> path = RequestPolicy::widgetFilePath(request.path);
     std::optional<std::string> contents;
@@ -90,6 +100,11 @@ void HttpBridgeServer::configure(httplib::Server& server) {
 
   server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
                                   std::exception_ptr) { refuse(response, 500, "internal error"); });
+}
+
+std::string HttpBridgeServer::metricsText() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return metrics_.render();
 }
 
 bool HttpBridgeServer::start(uint16_t port, std::string* errorLine) {

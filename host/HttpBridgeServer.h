@@ -1,8 +1,9 @@
 #pragma once
 // The widget host's HTTP transport: serves the widget's files from the plug-in
-// bundle and answers bridge requests POSTed to /bridge, on 127.0.0.1 and, when
-// the machine has it, on [::1], on the same port. Requests are checked with
-// RequestPolicy; bridge calls are handed to the dispatcher one at a time.
+// bundle, answers bridge requests POSTed to /bridge and serves the sensors'
+// metrics at GET /metrics, on 127.0.0.1 and, when the machine has it, on
+// [::1], on the same port. Requests are checked with RequestPolicy; bridge
+// calls and scrapes are handed to the library one at a time.
 // Used by zor-widget-host, the host tests and the benchmarks.
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "host/BridgeDispatcher.h"
+#include "widget/PrometheusExposition.h"
 
 namespace httplib {
 class Server;
@@ -43,6 +45,9 @@ class HttpBridgeServer {
   // touches them holds this lock. Exposed for callers that share the dispatcher.
   std::mutex& dispatchMutex() { return mutex_; }
 
+  // The metrics text, read now under that lock; also for the metrics listener.
+  std::string metricsText();
+
   static constexpr size_t kMaxRequestBytes = 64 * 1024;
 
  private:
@@ -50,6 +55,7 @@ class HttpBridgeServer {
 
   BridgeDispatcher& dispatcher_;
   std::mutex mutex_;
+  PrometheusExposition metrics_;  // held by mutex_
   uint16_t port_ = 0;
   struct Listener {
     std::unique_ptr<httplib::Server> server;

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "host/BridgeDispatcher.h"
 #include "host/HostOptions.h"
 #include "host/HttpBridgeServer.h"
+#include "host/MetricsServer.h"
 #include "host/StdioBridge.h"
 #include "platform/UserDefaults.h"
 #include "startup/MachineStartup.h"
@@ -20,6 +22,7 @@
 using zor::host::BridgeDispatcher;
 using zor::host::HostOptions;
 using zor::host::HttpBridgeServer;
+using zor::host::MetricsServer;
 using zor::host::StdioBridge;
 
 namespace {
@@ -52,9 +55,22 @@ int serveHttp(BridgeDispatcher& dispatcher, const HostOptions& options,
     std::fprintf(stderr, "zor-widget-host: %s\n", errorLine.c_str());
     return 1;
   }
+  // Declared after the server, so it stops first.
+  std::unique_ptr<MetricsServer> metrics;
+  if (options.metricsListen) {
+    metrics = std::make_unique<MetricsServer>([&server] { return server.metricsText(); });
+    if (!metrics->start(*options.metricsListen, &errorLine)) {
+      std::fprintf(stderr, "zor-widget-host: %s\n", errorLine.c_str());
+      return 1;
+    }
+  }
   describeMachine(stdout, machine);
   std::printf("Open the widget at http://127.0.0.1:%u/\n", server.port());
   if (server.servesIPv6()) std::printf("(also at http://[::1]:%u/)\n", server.port());
+  if (metrics) {
+    std::printf("Metrics for scraping at http://%s/metrics\n",
+                options.metricsListen->text(metrics->port()).c_str());
+  }
   std::printf("Press Ctrl-C to stop.\n");
   std::fflush(stdout);
 
@@ -64,6 +80,7 @@ int serveHttp(BridgeDispatcher& dispatcher, const HostOptions& options,
     server.stop();
   });
   server.wait();
+  if (metrics) metrics->stop();
   // Should the server end by itself, wake the waiter so it can be joined.
   pthread_kill(waiter.native_handle(), SIGTERM);
   waiter.join();

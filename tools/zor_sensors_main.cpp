@@ -1,6 +1,7 @@
 // zor-sensors: lists every sensor of a machine in the widget's sorted order,
 // as text or as one JSON array, with readings formatted as the widget shows
-// them. Loads the plug-in, makes one controller and lists what it holds.
+// them, or once in the metrics text format. Loads the plug-in, makes one
+// controller and lists what it holds.
 
 #include <stdlib.h>
 
@@ -19,13 +20,14 @@
 #include "startup/MachineStartup.h"
 #include "widget/PluginController.h"
 #include "widget/PluginLoader.h"
+#include "widget/PrometheusExposition.h"
 #include "widget/SensorListing.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zor-sensors [--machine this|demo|PROFILE.plist] [--root DIR] [--json] [--unit C|F|K] "
-    "[--prefs DIR] [-DefaultsKey value ...]\n"
+    "usage: zor-sensors [--machine this|demo|PROFILE.plist] [--root DIR] [--json | --prometheus] "
+    "[--unit C|F|K] [--prefs DIR] [-DefaultsKey value ...]\n"
     "       zor-sensors --machine this [--root DIR] --dump-profile FILE [--keep-identity]";
 
 struct Options {
@@ -34,6 +36,7 @@ struct Options {
   std::optional<std::string> dumpProfile;
   bool keepIdentity = false;
   bool json = false;
+  bool prometheus = false;  // the metrics text once, for a textfile collector or cron
   std::int32_t unitIndex = 0;
   std::optional<std::string> preferencesDirectory;
 };
@@ -90,6 +93,8 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
     };
     if (argument == "--json" && !hasInlineValue) {
       options.json = true;
+    } else if (argument == "--prometheus" && !hasInlineValue) {
+      options.prometheus = true;
     } else if (argument == "--machine") {
       if (!takeValue() || value.empty()) {
         return "--machine needs a value (this, demo or a profile file)";
@@ -121,6 +126,7 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
       return "unknown argument '" + std::string(argv[i]) + "'";
     }
   }
+  if (options.json && options.prometheus) return "--json and --prometheus exclude each other";
   if (options.dumpProfile && options.machine != "this") {
     return "--dump-profile records this computer: use it with --machine this";
   }
@@ -180,7 +186,9 @@ int main(int argc, char** argv) {
   controller->init();
   controller->setTemperatureUnitIndex(options.unitIndex);
 
-  if (options.json) {
+  if (options.prometheus) {
+    std::fputs(zor::PrometheusExposition::render(*controller).c_str(), stdout);
+  } else if (options.json) {
     // Texts from hardware may hold bytes that are not UTF-8: replace them rather than fail.
     std::string listing = zor::SensorListing::json(*controller)
                               .dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -192,8 +200,9 @@ int main(int argc, char** argv) {
     std::fputs(zor::SensorListing::text(*controller).c_str(), stdout);
   }
   if (controller->sensorArray().empty()) {
-    // In JSON mode the array stays clean on standard output; the notice goes beside it.
-    std::fprintf(options.json ? stderr : stdout, "%s\n",
+    // In JSON and metrics mode the output stays clean on standard output; the notice goes beside
+    // it.
+    std::fprintf(options.json || options.prometheus ? stderr : stdout, "%s\n",
                  controller->localizedStatusMessage().c_str());
   }
   return 0;

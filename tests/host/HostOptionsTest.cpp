@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "host/HostOptions.h"
 
 namespace zor::host {
@@ -29,6 +31,22 @@ TEST(HostOptionsTest, ReadsEveryOption) {
   EXPECT_TRUE(options->stdio);
 }
 
+TEST(HostOptionsTest, MetricsListenTakesAnAddressAndAPort) {
+  const std::tuple<const char*, const char*, uint16_t> cases[] = {
+      {"0.0.0.0:9101", "0.0.0.0", 9101},
+      {"[::]:9101", "::", 9101},
+      {"localhost:0", "localhost", 0},
+  };
+  for (const auto& [text, address, port] : cases) {
+    std::string error;
+    auto options = HostOptions::parse({"--metrics-listen", text}, &error);
+    ASSERT_TRUE(options.has_value()) << text << ": " << error;
+    ASSERT_TRUE(options->metricsListen.has_value()) << text;
+    EXPECT_EQ(options->metricsListen->address, address) << text;
+    EXPECT_EQ(options->metricsListen->port, port) << text;
+  }
+}
+
 TEST(HostOptionsTest, UserDefaultArgumentsTakeTheirValueAlong) {
   std::string error;
   auto options = HostOptions::parse({"-TraceSMARTTemperatures", "1", "--stdio"}, &error);
@@ -49,19 +67,25 @@ TEST_P(BadCommandLineTest, IsRefusedWithAReason) {
   EXPECT_NE(error.find(GetParam().errorFragment), std::string::npos) << error;
 }
 
-INSTANTIATE_TEST_SUITE_P(CommandLines, BadCommandLineTest,
-                         ::testing::Values(BadCase{{"--port"}, "--port needs a value"},
-                                           BadCase{{"--port", "65536"}, "65536"},
-                                           BadCase{{"--port", "-1"}, "-1"},
-                                           BadCase{{"--port", "80x"}, "80x"},
-                                           BadCase{{"--port", ""}, "--port"},
-                                           BadCase{{"--machine"}, "--machine needs a value"},
-                                           BadCase{{"--machine", ""}, "--machine needs a value"},
-                                           BadCase{{"--prefs"}, "--prefs needs a value"},
-                                           BadCase{{"--root", ""}, "--root needs a value"},
-                                           BadCase{{"--verbose"}, "unknown argument \"--verbose\""},
-                                           BadCase{{"demo"}, "unknown argument \"demo\""},
-                                           BadCase{{"-DebugSMARTAccess"}, "needs a value"}));
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, BadCommandLineTest,
+    ::testing::Values(BadCase{{"--port"}, "--port needs a value"},
+                      BadCase{{"--port", "65536"}, "65536"}, BadCase{{"--port", "-1"}, "-1"},
+                      BadCase{{"--port", "80x"}, "80x"}, BadCase{{"--port", ""}, "--port"},
+                      BadCase{{"--machine"}, "--machine needs a value"},
+                      BadCase{{"--machine", ""}, "--machine needs a value"},
+                      BadCase{{"--prefs"}, "--prefs needs a value"},
+                      BadCase{{"--root", ""}, "--root needs a value"},
+                      BadCase{{"--verbose"}, "unknown argument \"--verbose\""},
+                      BadCase{{"demo"}, "unknown argument \"demo\""},
+                      BadCase{{"-DebugSMARTAccess"}, "needs a value"},
+                      BadCase{{"--metrics-listen"}, "needs a value"},
+                      BadCase{{"--metrics-listen", "9101"}, "ADDRESS:PORT"},
+                      BadCase{{"--metrics-listen", ":9101"}, "no address"},
+                      BadCase{{"--metrics-listen", "::1:9101"}, "brackets"},
+                      BadCase{{"--metrics-listen", "[::1]:"}, "port"},
+                      BadCase{{"--metrics-listen", "h:65536"}, "port"},
+                      BadCase{{"--metrics-listen", "h:1", "--stdio"}, "not --stdio"}));
 
 }  // namespace
 }  // namespace zor::host

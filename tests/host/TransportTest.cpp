@@ -1,6 +1,7 @@
 // The stdio and HTTP transports: line handling, the loopback and origin
 // rules, the widget's files and the size limits.
 
+#include <chrono>
 #include <sstream>
 
 #include "platform/Bundle.h"
@@ -92,6 +93,16 @@ TEST_F(HttpBridgeServerTest, APortInUseIsNotShared) {
   std::string error;
   EXPECT_FALSE(second.start(client_.server()->port(), &error));
   EXPECT_NE(error.find(std::to_string(client_.server()->port())), std::string::npos) << error;
+}
+
+TEST_F(HttpBridgeServerTest, StopsSoonWhileATabKeepsItsConnectionOpen) {
+  httplib::Client tab("127.0.0.1", client_.server()->port());
+  tab.set_keep_alive(true);
+  ASSERT_TRUE(tab.Get("/"));
+  const auto asked = std::chrono::steady_clock::now();
+  client_.server()->stop();
+  client_.server()->wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
 }
 
 TEST_F(HttpBridgeServerTest, ServesTheWidgetsFilesFromTheBundle) {
