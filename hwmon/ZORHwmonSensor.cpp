@@ -62,6 +62,7 @@ bool ZORHwmonSensor::initWithIORegistryEntry(const std::shared_ptr<ZORIORegistry
   if (kind == nullptr || identity.empty() || location.empty()) return false;
   entry_ = entry;
   kind_ = kind;
+  smcKey_ = text("SMCKey");
   setUniqueIdentifier("hwmon." + identity);
   setLocationIdentifier(location);
   setSensorName(text("HwmonSensorName"));

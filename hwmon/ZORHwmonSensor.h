@@ -42,10 +42,16 @@ class ZORHwmonSensor : public ZORSensor {
   std::int32_t rawValue() override;
   std::shared_ptr<ZORSensorValueConverter> valueConverter() const override;
   std::string unit() const override { return kind_ != nullptr ? kind_->unit : " "; }
+  // The SMC key of an applesmc channel ("SMCKey"): the SMC family, registered
+  // first, lists that key, so the sensor model leaves this channel out.
+  std::string hardwareIdentity() const override {
+    return smcKey_.empty() ? std::string() : hardwareIdentityOfSMCKey(smcKey_);
+  }
 
  private:
   std::shared_ptr<ZORIORegistryEntry> entry_;
   const Kind* kind_ = nullptr;
+  std::string smcKey_;
 };
 
 }  // namespace zor

@@ -1,5 +1,7 @@
 #include "platform/DriverBehaviourTable.h"
 
+#include "platform/linux/ATADiskDriverBehaviour.h"
+#include "platform/linux/AppleSMCDriverBehaviour.h"
 #include "platform/linux/HwmonDriverBehaviour.h"
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
 #include "platform/simulated/CPUMonitorDriverBehaviour.h"
@@ -22,6 +24,8 @@ constexpr DriverBehaviourRow kRows[] = {
     {"Wave", &SensorDriverBehaviour::make},
     // Live drivers of the running Linux machine.
     {"HwmonInput", &HwmonDriverBehaviour::make},
+    {"AppleSMCHwmon", &AppleSMCDriverBehaviour::make},
+    {"ATADisk", &ATADiskDriverBehaviour::make},
 };
 
 }  // namespace

@@ -33,6 +33,8 @@ inline constexpr kern_return_t kIOReturnUnsupported = static_cast<kern_return_t>
 inline constexpr kern_return_t kIOReturnNotOpen = static_cast<kern_return_t>(0xe00002cdu);
 inline constexpr kern_return_t kIOReturnNotFound = static_cast<kern_return_t>(0xe00002f0u);
 inline constexpr kern_return_t kIOReturnNoResources = static_cast<kern_return_t>(0xe00002beu);
+inline constexpr kern_return_t kIOReturnNotReady = static_cast<kern_return_t>(0xe00002d8u);
+inline constexpr kern_return_t kIOReturnNotPermitted = static_cast<kern_return_t>(0xe00002e2u);
 
 inline constexpr const char* kIOServicePlane = "IOService";
 inline constexpr const char* kIODeviceTreePlane = "IODeviceTree";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <set>
 
 #include "platform/SequentialArchiver.h"
 #include "platform/StringFormat.h"
@@ -105,12 +106,16 @@ std::vector<std::shared_ptr<ZORSensor>> ZORSensor::sensorsOfClasses(bool skipSMA
   std::vector<std::shared_ptr<ZORSensor>> sensors;
   // Copied: a family's search must not see a registry that grows under it.
   std::vector<const ZORSensorClass*> classes = knownSensorClasses();
+  std::set<std::string> read;  // hardware identities already listed
   for (const ZORSensorClass* sensorClass : classes) {
     if (skipSMART && sensorClass->name == "ZORSMARTTemperatureSensor") continue;
     // A family without its own search would recurse into this one; it contributes nothing.
     if (!sensorClass->allSensors || sensorClass == &classObject()) continue;
     for (auto& sensor : sensorClass->allSensors()) {
-      if (sensor) sensors.push_back(std::move(sensor));
+      if (!sensor) continue;
+      std::string hardware = sensor->hardwareIdentity();
+      if (!hardware.empty() && !read.insert(std::move(hardware)).second) continue;
+      sensors.push_back(std::move(sensor));
     }
   }
   return sensors;

@@ -44,7 +44,9 @@ class ZORSensor : public Archivable {
   static void declareSensorClass(const ZORSensorClass& sensorClass);
   // A registered or declared family by its class name, or null.
   static const ZORSensorClass* sensorClassNamed(std::string_view name);
-  // Every registered family's sensors, in registration order.
+  // Every registered family's sensors, in registration order. Where two
+  // sensors read the same hardware (equal non-empty hardwareIdentity()), only
+  // the first one, of the family registered first, is listed.
   static std::vector<std::shared_ptr<ZORSensor>> allSensors();
   // The same without the "ZORSMARTTemperatureSensor" family.
   static std::vector<std::shared_ptr<ZORSensor>> allNonSMARTSensors();
@@ -55,6 +57,11 @@ class ZORSensor : public Archivable {
   // --- Instance -------------------------------------------------------------
   // The family this sensor belongs to; subclasses return their own.
   virtual const ZORSensorClass& sensorClass() const { return classObject(); }
+  // What the sensor reads when another family can read the same thing (an
+  // SMC key is also a hardware-monitor channel on Linux); empty otherwise.
+  virtual std::string hardwareIdentity() const { return ""; }
+  // The hardware identity of an SMC key, the same for every family reading it.
+  static std::string hardwareIdentityOfSMCKey(const std::string& key) { return "SMC key " + key; }
 
   // One line with class, identity, kinds and a fresh reading (as slow as a reading).
   std::string description();

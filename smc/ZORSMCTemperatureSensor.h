@@ -55,6 +55,10 @@ class ZORSMCTemperatureSensor : public ZORSensor {
   // The identity: the value is the raw value.
   std::shared_ptr<ZORSensorValueConverter> valueConverter() const override;
   std::string unit() const override { return "C"; }
+  // The key it reads: a generic hardware-monitor channel of the same key is not listed again.
+  std::string hardwareIdentity() const override {
+    return smcKey_ ? hardwareIdentityOfSMCKey(*smcKey_) : std::string();
+  }
 
   const std::shared_ptr<ZORSystemManagementController>& smc() const { return smc_; }
   std::optional<std::string> smcKey() const { return smcKey_; }

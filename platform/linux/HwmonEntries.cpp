@@ -1,5 +1,6 @@
 #include "platform/linux/HwmonEntries.h"
 
+#include "platform/linux/AppleSMCKeyChannel.h"
 #include "platform/linux/HwmonNaming.h"
 #include "platform/linux/HwmonScanner.h"
 
@@ -19,6 +20,10 @@ std::size_t HwmonEntries::append(const LinuxRoot& root, PlistArray* services) {
                         {"HwmonSensorName", channel.sensorName},
                         {"HwmonKind", channel.kind->prefix},
                         {"ZORSimulation", PlistValue(std::move(simulation))}});
+    if (channel.chip == "applesmc" && channel.kind->prefix == std::string("temp") &&
+        AppleSMCKeyChannel::isKeyName(channel.label)) {
+      (*services->back().asDictionary())["SMCKey"] = channel.label;
+    }
   }
   return channels.size();
 }

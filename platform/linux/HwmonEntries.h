@@ -9,6 +9,9 @@
 //   "HwmonLocation"       = "CPU Core 1"   (what the widget shows)
 //   "HwmonSensorName"     = "coretemp"
 //   "HwmonKind"           = "temp" | "in" | "curr" | "power" | "fan" | "freq"
+//   "SMCKey"              = "TC0D": only on the temperature channels of the
+//                           applesmc chip, whose labels are the SMC's keys (the
+//                           SMC family reads the same key; see AppleSMCEntries)
 //   "HwmonValue"          = the reading, published by the live driver on each
 //                           read of the entry: millidegrees Celsius, millivolts,
 //                           milliamperes, milliwatts, RPM or kilohertz;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/linux/ATADiskEntries.h"
+#include "platform/linux/AppleSMCEntries.h"
 #include "platform/linux/HwmonEntries.h"
 #include "platform/linux/LinuxKernelVariables.h"
 #include "platform/linux/LinuxMachineIdentity.h"
@@ -20,6 +22,8 @@ constexpr const char* kSystemVersionPath = "/System/Library/CoreServices/SystemV
 std::vector<LinuxMachine::EntrySource> sensorSources() {
   return {
       [](const LinuxRoot& root, PlistArray* services) { HwmonEntries::append(root, services); },
+      &AppleSMCEntries::append,
+      &ATADiskEntries::append,
   };
 }
 

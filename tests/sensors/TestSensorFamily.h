@@ -42,10 +42,12 @@ class TestSensor : public ZORSensor {
     return converter ? converter->copy() : std::make_shared<ZORSensorValueConverter>();
   }
   std::string unit() const override { return unitText; }
+  std::string hardwareIdentity() const override { return hardware; }
 
   std::int32_t raw = 0;
   int reads = 0;
   std::string unitText = "C";
+  std::string hardware;
   std::shared_ptr<ZORSensorValueConverter> converter;
 };
 

@@ -150,6 +150,35 @@ TEST(ZORSensorRegistryTest, AllSensorsFollowsRegistrationOrder) {
   EXPECT_EQ(ZORSensor::sensorClassNamed("ZORMissing"), nullptr);
 }
 
+TEST(ZORSensorRegistryTest, HardwareReadByTwoFamiliesIsListedOnceByTheFirst) {
+  ScopedSensorClassRegistry scope;
+  TestFamily smc("ZORSMCTemperatureSensor"), generic("ZORHwmonSensor");
+  struct Row {
+    TestFamily* family;
+    const char* id;
+    const char* hardware;
+  };
+  const Row rows[] = {
+      {&smc, "smc.DF3", "SMC key TC0D"},
+      {&smc, "smc.B", ""},
+      {&generic, "hw.TC0D", "SMC key TC0D"},
+      {&generic, "hw.TZ0P", "SMC key TZ0P"},
+      {&generic, "hw.fan1", ""},
+      {&generic, "hw.other", ""},
+  };
+  for (const Row& row : rows) {
+    auto sensor = TestSensor::make(row.id, row.id, 1);
+    sensor->hardware = row.hardware;
+    row.family->sensors.push_back(sensor);
+  }
+  ZORSensor::registerSensorClass(smc.object);
+  ZORSensor::registerSensorClass(generic.object);
+  std::vector<std::string> listed;
+  for (const auto& sensor : ZORSensor::allSensors()) listed.push_back(sensor->uniqueIdentifier());
+  EXPECT_EQ(listed,
+            (std::vector<std::string>{"smc.DF3", "smc.B", "hw.TZ0P", "hw.fan1", "hw.other"}));
+}
+
 TEST(ZORSensorRegistryTest, RemoveUnknownEntriesKeepsOnlyReferencedKeys) {
   PlistDictionary entries{{"a", PlistValue("1")}, {"b", PlistValue("2")}, {"c", PlistValue("3")}};
   PlistDictionary reference{{"b", PlistValue::integer(0)}, {"z", PlistValue::integer(0)}};

@@ -1,0 +1,195 @@
+#pragma once
+// A disk behind the SCSI/ATA translation layer that answers from recorded
+// pages (the demo machines' disks, with the checksum a real disk adds), for
+// the tests of the Linux S.M.A.R.T. reader. It reads the ATA PASS-THROUGH(16)
+// command blocks it gets at the standard's offsets, answers CHECK POWER MODE,
+// IDENTIFY DEVICE and the SMART commands as a translation layer does (the
+// registers in an ATA Status Return sense descriptor when CK_COND is set),
+// keeps every block it was sent, and fails the test on any command that
+// could change the disk other than SMART ENABLE. Tests change its state to
+// make it sleep, refuse, time out, vanish or answer badly.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "platform/EmbeddedFiles.h"
+#include "platform/PropertyListSerialization.h"
+#include "platform/linux/SgIoTransport.h"
+
+namespace zor::testing {
+
+struct SgIoRecordedDisk {
+  using Page = std::array<std::uint8_t, 512>;
+  Page identify{};
+  Page data{};
+  Page thresholds{};
+  std::uint8_t powerMode = 0xFF;  // CHECK POWER MODE's count: FFh active, 00h standby
+  bool exceeded = false;
+  int openError = 0;     // errno of opening the device
+  int requestError = 0;  // errno of every SG_IO request
+  bool fixedSense = false;
+  // Changes an answer after it is made: (command, feature, answer, data).
+  std::function<void(std::uint8_t, std::uint8_t, linuxfs::SgIoTransport::Answer&,
+                     std::span<std::uint8_t>)>
+      tamper;
+  std::vector<std::array<std::uint8_t, 16>> sent;
+  std::size_t opens = 0;
+
+  // The ATA command (byte 14) and SMART feature (byte 4) of every block sent.
+  std::vector<std::pair<std::uint8_t, std::uint8_t>> commands() const {
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> list;
+    for (const auto& cdb : sent) list.emplace_back(cdb[14], cdb[4]);
+    return list;
+  }
+  bool sentSMARTCommand() const {
+    return std::any_of(sent.begin(), sent.end(), [](const auto& cdb) { return cdb[14] != 0xE5; });
+  }
+};
+
+// The sum byte a real disk puts last so the page sums to 0.
+inline void completeChecksum(SgIoRecordedDisk::Page* page) {
+  (*page)[511] = 0;
+  (*page)[511] =
+      static_cast<std::uint8_t>(256 - std::accumulate(page->begin(), page->end(), 0u) % 256);
+}
+
+// The "ATASMART" pages of the disk named `product` in an embedded demo machine.
+inline std::shared_ptr<SgIoRecordedDisk> demoDisk(const char* profilePath,
+                                                  const std::string& product) {
+  auto profile = parsePropertyList(std::string(*embedded::find(profilePath)));
+  std::vector<const PlistValue*> pending{profile->find("Registry")};
+  while (!pending.empty()) {
+    const PlistValue* entry = pending.back();
+    pending.pop_back();
+    const PlistValue* characteristics = entry->find("Device Characteristics");
+    if (characteristics && *characteristics->find("Product Name") == PlistValue(product)) {
+      const PlistValue* pages = entry->find("ZORSimulation")->find("ATASMART");
+      auto disk = std::make_shared<SgIoRecordedDisk>();
+      for (auto [name, page] :
+           {std::pair{"Identify", &disk->identify}, std::pair{"Data", &disk->data},
+            std::pair{"Thresholds", &disk->thresholds}}) {
+        const PlistData& bytes = *pages->find(name)->asData();
+        std::copy(bytes.begin(), bytes.end(), page->begin());
+      }
+      completeChecksum(&disk->data);
+      completeChecksum(&disk->thresholds);
+      return disk;
+    }
+    if (const PlistValue* children = entry->find("IORegistryEntryChildren")) {
+      for (const PlistValue& child : *children->asArray()) pending.push_back(&child);
+    }
+  }
+  ADD_FAILURE() << product << " is not in " << profilePath;
+  return std::make_shared<SgIoRecordedDisk>();
+}
+
+// Sense data returning ATA registers: descriptor format with the ATA Status
+// Return descriptor, or fixed format, as SAT lays them out.
+inline std::vector<std::uint8_t> registerSense(bool fixed, std::uint8_t count, std::uint32_t lba,
+                                               std::uint8_t status) {
+  if (fixed) {
+    return {0x70,
+            0,
+            0x01,
+            0x00,
+            status,
+            0x00,
+            count,
+            10,
+            0x00,
+            static_cast<std::uint8_t>(lba),
+            static_cast<std::uint8_t>(lba >> 8),
+            static_cast<std::uint8_t>(lba >> 16),
+            0x00,
+            0x1D};
+  }
+  return {0x72, 0x01,
+          0x00, 0x1D,
+          0,    0,
+          0,    14,
+          0x09, 0x0C,
+          0x00, 0x00,
+          0x00, count,
+          0x00, static_cast<std::uint8_t>(lba),
+          0x00, static_cast<std::uint8_t>(lba >> 8),
+          0x00, static_cast<std::uint8_t>(lba >> 16),
+          0x00, status};
+}
+
+class SgIoRecordedTransport final : public linuxfs::SgIoTransport {
+ public:
+  explicit SgIoRecordedTransport(std::shared_ptr<SgIoRecordedDisk> disk) : disk_(std::move(disk)) {}
+
+  Answer execute(std::span<const std::uint8_t> cdb, std::span<std::uint8_t> dataIn,
+                 std::uint32_t /*timeoutMilliseconds*/) override {
+    SgIoRecordedDisk& disk = *disk_;
+    std::array<std::uint8_t, 16> block{};
+    std::copy(cdb.begin(), cdb.end(), block.begin());
+    disk.sent.push_back(block);
+    Answer answer;
+    if (disk.requestError != 0) {
+      answer.error = disk.requestError;
+      return answer;
+    }
+    const std::uint8_t protocol = (cdb[1] >> 1) & 0x0F, command = cdb[14], feature = cdb[4];
+    const bool checkCondition = (cdb[2] & 0x20) != 0;
+    const std::uint32_t lba = cdb[8] | (cdb[10] << 8) | (cdb[12] << 16);
+    // Only reads and SMART ENABLE: no data-out protocol, no other command.
+    EXPECT_TRUE(cdb[0] == 0x85 && (protocol == 3 || protocol == 4)) << int(cdb[0]);
+    const bool smart = command == 0xB0 && lba == 0xC24F00;
+    EXPECT_TRUE(
+        command == 0xE5 || command == 0xEC ||
+        (smart && (feature == 0xD0 || feature == 0xD1 || feature == 0xD8 || feature == 0xDA)))
+        << "sent command " << int(command) << " feature " << int(feature);
+    const SgIoRecordedDisk::Page* page = nullptr;
+    std::uint8_t count = 0;
+    std::uint32_t answerLba = 0;
+    if (command == 0xE5) count = disk.powerMode;
+    if (command == 0xEC) page = &disk.identify;
+    if (smart && feature == 0xD0) page = &disk.data;
+    if (smart && feature == 0xD1) page = &disk.thresholds;
+    if (smart && feature == 0xDA) answerLba = disk.exceeded ? 0x2CF400 : 0xC24F00;
+    if (page != nullptr) {
+      std::copy_n(page->begin(), std::min(dataIn.size(), page->size()), dataIn.begin());
+    }
+    if (checkCondition) {
+      answer.status = kCheckCondition;
+      answer.sense = registerSense(disk.fixedSense, count, answerLba, 0x50);
+    }
+    if (disk.tamper) disk.tamper(command, feature, answer, dataIn);
+    return answer;
+  }
+
+ private:
+  std::shared_ptr<SgIoRecordedDisk> disk_;
+};
+
+// Hands out transports on the recorded disks by device name ("sda" for
+// ".../dev/sda") while it lives; other devices do not exist.
+class ScopedRecordedDisks {
+ public:
+  explicit ScopedRecordedDisks(std::map<std::string, std::shared_ptr<SgIoRecordedDisk>> disks)
+      : disks_(std::move(disks)),
+        opener_(
+            [this](const std::string& path, int* error) -> std::unique_ptr<linuxfs::SgIoTransport> {
+              auto it = disks_.find(path.substr(path.find_last_of('/') + 1));
+              *error = it == disks_.end() ? ENOENT : it->second->openError;
+              if (*error != 0) return nullptr;
+              ++it->second->opens;
+              return std::make_unique<SgIoRecordedTransport>(it->second);
+            }) {}
+
+ private:
+  std::map<std::string, std::shared_ptr<SgIoRecordedDisk>> disks_;
+  linuxfs::SgIoTransport::ScopedOpener opener_;
+};
+
+}  // namespace zor::testing
