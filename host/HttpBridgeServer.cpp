@@ -40,6 +40,14 @@ void HttpBridgeServer::configure(httplib::Server& server) {
   server.set_payload_max_length(kMaxRequestBytes);
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);
+  // A connection answers one request and is closed. The library waits for a
+  // kept-alive connection's next request by waking every 10 ms, so a widget
+  // polling every few seconds over one connection would keep the host busy
+  // all the time; a new loopback connection per call costs far less.
+  server.set_keep_alive_max_count(1);
+  // Every bridge call and file read runs under one lock, so more workers
+  // would only wait; a few let a page's files be asked for side by side.
+  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
 
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {

@@ -44,6 +44,8 @@ class HttpBridgeServer {
   std::mutex& dispatchMutex() { return mutex_; }
 
   static constexpr size_t kMaxRequestBytes = 64 * 1024;
+  // Worker threads per listening address.
+  static constexpr size_t kWorkerThreads = 3;
 
  private:
   void configure(httplib::Server& server);
