@@ -1,0 +1,67 @@
+// The widget host's CPU with one widget polling as the widget polls (its two
+// readings every three seconds, each request on a connection of its own),
+// over 60 seconds (ZOR_BENCH_POLL_SECONDS to change it), as a share of one
+// core. The host program's CPU time comes from wait4(); the same start, set-up
+// and stop without polling is subtracted, so only the polling is counted.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "bench/HostProcess.h"
+
+namespace {
+
+using zor::bench::HostProcess;
+
+constexpr double kPollSeconds = 3.0;  // the widget's refresh period
+constexpr double kTargetPercent = 0.1;
+
+double measuredSeconds() {
+  const char* text = std::getenv("ZOR_BENCH_POLL_SECONDS");
+  const double seconds = text ? std::atof(text) : 60.0;
+  return seconds > 0 ? seconds : 60.0;
+}
+
+// The host's CPU seconds over its life, having polled for `seconds` (0: not at all).
+std::optional<double> hostCpuSeconds(double seconds) {
+  HostProcess host;
+  if (!host.running() || !host.setUpInstance("widget")) return std::nullopt;
+  const auto start = std::chrono::steady_clock::now();
+  for (int poll = 1; seconds > 0; ++poll) {
+    host.call("widget", "localizedReadingAtDisplayIndex", "[0]");
+    host.call("widget", "localizedReadingAtDisplayIndex", "[1]");
+    const auto next = start + std::chrono::duration<double>(poll * kPollSeconds);
+    if (next - start >= std::chrono::duration<double>(seconds)) {
+      std::this_thread::sleep_until(start + std::chrono::duration<double>(seconds));
+      break;
+    }
+    std::this_thread::sleep_until(next);
+  }
+  return host.stop();
+}
+
+void BM_HostCpuOneWidget(benchmark::State& state) {
+  const double seconds = measuredSeconds();
+  double percent = 0;
+  for (auto _ : state) {
+    const std::optional<double> quiet = hostCpuSeconds(0);
+    const std::optional<double> polled = hostCpuSeconds(seconds);
+    if (!quiet || !polled) {
+      state.SkipWithError("the host did not start or answer");
+      return;
+    }
+    percent = 100.0 * (*polled - *quiet) / seconds;
+    state.counters["start_stop_ms"] = *quiet * 1e3;
+    state.counters["polling_ms"] = (*polled - *quiet) * 1e3;
+  }
+  state.counters["seconds"] = seconds;
+  zor::bench::reportFigure(state, percent, kTargetPercent);
+}
+BENCHMARK(BM_HostCpuOneWidget)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
