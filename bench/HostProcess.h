@@ -3,7 +3,8 @@
 // measure the host process itself (its memory and its CPU time): started on
 // a free loopback port with preferences in a scratch folder, called over HTTP
 // as the widget calls it, stopped with SIGTERM. Its resource use comes from
-// /proc/<pid>/status and from wait4().
+// /proc/<pid>/status and from wait4(). ZOR_WIDGET_HOST names another build of
+// the program to measure (an older one, side by side).
 
 #include <httplib.h>
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
@@ -28,7 +30,8 @@ class HostProcess {
   explicit HostProcess(std::vector<std::string> arguments = {}) {
     char pattern[] = "/tmp/zor-bench-host-XXXXXX";
     if (const char* dir = mkdtemp(pattern)) preferences_ = dir;
-    arguments.insert(arguments.begin(), ZOR_WIDGET_HOST_PROGRAM);
+    const char* program = std::getenv("ZOR_WIDGET_HOST");
+    arguments.insert(arguments.begin(), program ? program : ZOR_WIDGET_HOST_PROGRAM);
     arguments.insert(arguments.end(), {"--port", "0", "--prefs", preferences_});
     int out[2];
     if (pipe(out) != 0) return;
@@ -54,11 +57,19 @@ class HostProcess {
       if (n <= 0) break;
       output.append(buffer, static_cast<size_t>(n));
     }
-    if (!match.empty()) port_ = std::stoi(match[1].str());
+    if (!match.empty()) {
+      port_ = std::stoi(match[1].str());
+      client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
+      // As a browser does: the connection is kept for the next call when the
+      // host keeps it open, and made again when the host has closed it.
+      client_->set_keep_alive(true);
+      client_->set_tcp_nodelay(true);
+    }
     output_ = out[0];  // kept open so the host never writes into a closed pipe
   }
 
   ~HostProcess() {
+    client_.reset();
     stop();
     if (output_ >= 0) close(output_);
     if (!preferences_.empty()) std::system(("rm -rf '" + preferences_ + "'").c_str());
@@ -69,16 +80,14 @@ class HostProcess {
   bool running() const { return pid_ > 0 && port_ > 0; }
   int port() const { return port_; }
 
-  // One bridge call on a connection of its own, as a browser tab makes it
-  // against a host that closes every connection after its answer.
+  // One bridge call, as the widget's script makes it.
   bool call(const std::string& instance, const std::string& name, const std::string& args) {
-    httplib::Client client("127.0.0.1", port_);
-    client.set_tcp_nodelay(true);
+    if (!client_) return false;
     const std::string origin = "http://127.0.0.1:" + std::to_string(port_);
     const std::string body = "{\"id\": 1, \"instance\": \"" + instance + "\", \"call\": \"" + name +
                              "\", \"args\": " + args + "}";
     auto response =
-        client.Post("/bridge", httplib::Headers{{"Origin", origin}}, body, "application/json");
+        client_->Post("/bridge", httplib::Headers{{"Origin", origin}}, body, "application/json");
     return response && response->status == 200 &&
            response->body.find("\"error\"") == std::string::npos;
   }
@@ -111,6 +120,7 @@ class HostProcess {
   // Stops the host; its CPU time over its whole life, in seconds.
   std::optional<double> stop() {
     if (pid_ <= 0) return std::nullopt;
+    client_.reset();
     kill(pid_, SIGTERM);
     int status = 0;
     rusage usage{};
@@ -129,6 +139,7 @@ class HostProcess {
   pid_t pid_ = -1;
   int port_ = 0;
   int output_ = -1;
+  std::unique_ptr<httplib::Client> client_;
 };
 
 // Sets the figure, its target and their ratio as the counters scripts/bench.sh tabulates.

@@ -1,5 +1,5 @@
 // The widget host's CPU with one widget polling as the widget polls (its two
-// readings every three seconds, each request on a connection of its own),
+// readings every three seconds, on a connection kept alive as a browser keeps it),
 // over 60 seconds (ZOR_BENCH_POLL_SECONDS to change it), as a share of one
 // core. The host program's CPU time comes from wait4(); the same start, set-up
 // and stop without polling is subtracted, so only the polling is counted.
