@@ -1,0 +1,70 @@
+#pragma once
+// A small HTTP/1.1 server for loopback addresses: it accepts on one or more
+// bound sockets, reads one request per connection (head and body within
+// their limits and a read timeout), hands it to one handler and writes the
+// answer, then closes the connection. Nothing wakes while no request comes:
+// accepting threads block in accept(), workers wait on a condition. Used by
+// HttpBridgeServer; it knows nothing of the widget.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/HttpRequest.h"
+#include "host/HttpResponse.h"
+
+namespace zor::host {
+
+class LoopbackHttpServer {
+ public:
+  using Handler = std::function<HttpResponse(const HttpRequest&)>;
+
+  struct Limits {
+    std::size_t maxHeadBytes = 8 * 1024;
+    std::size_t maxBodyBytes = 64 * 1024;
+    int timeoutSeconds = 5;  // for reading a request and for writing its answer
+    std::size_t workers = 3;
+  };
+
+  LoopbackHttpServer(Handler handler, Limits limits);
+  ~LoopbackHttpServer();
+  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+  // Binds and listens on `address` ("127.0.0.1", "::1"); port 0 lets the
+  // system choose. The bound port, or 0 with `errorLine` when it fails.
+  uint16_t bind(const std::string& address, uint16_t port, std::string* errorLine);
+  std::size_t listenerCount() const { return listeners_.size(); }
+
+  // Starts accepting on every bound socket, in the background.
+  void start();
+  // Stops accepting, lets the requests under way finish, and returns at once.
+  void stop();
+  // Blocks until stop() has been called and every thread has ended.
+  void wait();
+
+ private:
+  void acceptOn(int listener);
+  void work();
+  void serve(int connection);
+  bool readRequest(int connection, HttpRequest* request, int* status);
+
+  Handler handler_;
+  Limits limits_;
+  std::vector<int> listeners_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable connectionWaiting_;  // wakes a worker
+  std::condition_variable stopped_;            // wakes wait()
+  std::deque<int> waiting_;                    // accepted connections not yet served
+  bool started_ = false;
+  bool stopping_ = false;
+};
+
+}  // namespace zor::host
