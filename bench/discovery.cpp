@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SimulatedMachine.h"
@@ -44,7 +45,7 @@ void BM_DiscoveryDemo(benchmark::State& state) {
   if (const char* dir = mkdtemp(pattern)) zor::UserDefaults::setPreferencesDirectory(dir);
   std::string error;
   auto machine = zor::SimulatedMachine::load("demo", &error);
-  zor::SimulatedMachine::install(machine);
+  zor::Machine::install(machine);
   SMCDriverBehaviour* driver = SMCDriverBehaviour::of(*machine->registry().findEntryNamed("SMC"));
   if (driver == nullptr) {
     state.SkipWithError("the demo machine has no SMC");
@@ -88,7 +89,7 @@ void BM_DiscoveryDemo(benchmark::State& state) {
   state.counters["target"] = minimum;
   state.counters["ratio"] = minimum > 0 ? first.total() / minimum : 0;
   zor::ZORSystemManagementController::forgetSharedSystemManagementController();
-  zor::SimulatedMachine::install(nullptr);
+  zor::Machine::install(nullptr);
 }
 BENCHMARK(BM_DiscoveryDemo)->Unit(benchmark::kMillisecond)->Iterations(20);
 

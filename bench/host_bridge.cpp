@@ -12,6 +12,7 @@
 
 #include "host/BridgeDispatcher.h"
 #include "host/HttpBridgeServer.h"
+#include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "widget/PluginController.h"
@@ -28,7 +29,7 @@ void prepareMachine() {
     char pattern[] = "/tmp/zor-bench-host-XXXXXX";
     if (const char* dir = mkdtemp(pattern)) zor::UserDefaults::setPreferencesDirectory(dir);
     std::string error;
-    zor::SimulatedMachine::install(zor::SimulatedMachine::load("demo", &error));
+    zor::Machine::install(zor::SimulatedMachine::load("demo", &error));
     zor::loadPlugin();
     return true;
   }();

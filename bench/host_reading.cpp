@@ -10,6 +10,7 @@
 
 #include "host/BridgeDispatcher.h"
 #include "platform/Clock.h"
+#include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "widget/PluginLoader.h"
@@ -32,7 +33,7 @@ zor::ManualClock& prepareMachine() {
     char pattern[] = "/tmp/zor-bench-reading-XXXXXX";
     if (const char* dir = mkdtemp(pattern)) zor::UserDefaults::setPreferencesDirectory(dir);
     std::string error;
-    zor::SimulatedMachine::install(zor::SimulatedMachine::load("demo", &error));
+    zor::Machine::install(zor::SimulatedMachine::load("demo", &error));
     zor::loadPlugin();
     return manual.get();
   }();

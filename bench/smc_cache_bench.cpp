@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/Machine.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "smc/ZORSystemManagementController.h"
@@ -25,7 +26,7 @@ void readKey(benchmark::State& state, bool fresh) {
     state.SkipWithError(error.c_str());
     return;
   }
-  zor::SimulatedMachine::install(machine);
+  zor::Machine::install(machine);
   zor::ScopedManualClock clock;
   auto smc = ZORSystemManagementController::sharedSystemManagementController();
   zor::SMCDriverBehaviour* driver =
@@ -44,7 +45,7 @@ void readKey(benchmark::State& state, bool fresh) {
       static_cast<double>(driver->totalCallCount()) / static_cast<double>(state.iterations()));
   smc.reset();
   ZORSystemManagementController::forgetSharedSystemManagementController();
-  zor::SimulatedMachine::install(nullptr);
+  zor::Machine::install(nullptr);
 }
 
 void BM_SMCReadUncached(benchmark::State& state) {

@@ -13,6 +13,7 @@
 #include "host/HostOptions.h"
 #include "host/HttpBridgeServer.h"
 #include "host/StdioBridge.h"
+#include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "widget/PluginLoader.h"
@@ -27,7 +28,7 @@ namespace {
 // The machine notice goes to standard error in stdio mode, where standard
 // output carries answers only.
 void describeMachine(std::FILE* out, const HostOptions& options) {
-  auto machine = zor::SimulatedMachine::current();
+  auto machine = zor::Machine::current();
   std::string name = machine ? machine->name() : std::string();
   if (machine && machine->isDemo()) {
     std::fprintf(out,
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zor-widget-host: %s\n", errorLine.c_str());
     return 1;
   }
-  zor::SimulatedMachine::install(machine);
+  zor::Machine::install(machine);
   // After the install, which replaces the standard domain with the machine's.
   zor::UserDefaults::standard().setArgumentDomain(argc, argv);
   if (options->preferencesDirectory) {

@@ -55,19 +55,13 @@ std::string textOfDataProperty(const PlistData& bytes) {
   return text;
 }
 
-ZORIORegistryEntry::~ZORIORegistryEntry() {
-  // A handle of a machine that has since been replaced is gone with it.
-  std::shared_ptr<IOKitBackend> owner = backend_.lock();
-  if (ioKitHandle_ != 0 && owner && owner == IOKitBackend::currentShared()) {
-    IOObjectRelease(ioKitHandle_);
-  }
-}
+ZORIORegistryEntry::~ZORIORegistryEntry() = default;
 
 bool ZORIORegistryEntry::initWithIOKitHandle(std::uint32_t handle) {
   if (handle == 0 || ioKitHandle_ != 0) return false;
   if (IOObjectRetain(handle) != kIOReturnSuccess) return false;
   ioKitHandle_ = handle;
-  backend_ = IOKitBackend::currentShared();
+  reference_ = IOReference::adoptObject(handle);
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/IOKitBackend.h"
+#include "platform/IOReference.h"
 #include "platform/PropertyList.h"
 
 namespace zor {
@@ -76,7 +77,7 @@ class ZORIORegistryEntry {
 
  private:
   std::uint32_t ioKitHandle_ = 0;
-  std::weak_ptr<iokit::IOKitBackend> backend_;  // the one the handle came from
+  iokit::IOReference reference_;  // given back to the machine it came from
 };
 
 // The bytes of a data property as text: up to the first zero byte or the end

@@ -66,7 +66,7 @@ bool findRecordOnPage(const Page& page, std::int32_t identifier, Record* record)
 
 ZORSMARTStorageDevice::~ZORSMARTStorageDevice() {
   if (smartInterface_ != nullptr) smartInterface_->Release();
-  if (plugInInterface_ != nullptr) IODestroyPlugInInterface(plugInInterface_);
+  plugInInterface_.reset();
 }
 
 // --- Discovery ----------------------------------------------------------------
@@ -311,20 +311,20 @@ bool ZORSMARTStorageDevice::_openSMARTDevice() {
   }
   if (!registryEntry_) return false;
   std::int32_t score = 0;
+  IOCFPlugInInterface* created = nullptr;
   kern_return_t result =
       IOCreatePlugInInterfaceForService(registryEntry_->ioKitHandle(), kIOATASMARTUserClientTypeID,
-                                        kIOCFPlugInInterfaceID, &plugInInterface_, &score);
-  if (result != kIOReturnSuccess || plugInInterface_ == nullptr) {
-    plugInInterface_ = nullptr;
+                                        kIOCFPlugInInterfaceID, &created, &score);
+  if (result != kIOReturnSuccess || created == nullptr) {
     return false;
   }
+  plugInInterface_ = IOReference::adoptPlugIn(created);
   IOUnknown* smart = nullptr;
-  result = plugInInterface_->QueryInterface(kIOATASMARTInterfaceID, &smart);
+  result = plugInInterface_.plugIn()->QueryInterface(kIOATASMARTInterfaceID, &smart);
   if (result != kIOReturnSuccess || smart == nullptr) {
     // An interface handed out with a failure code is still a reference to give back.
     if (smart != nullptr) smart->Release();
-    IODestroyPlugInInterface(plugInInterface_);
-    plugInInterface_ = nullptr;
+    plugInInterface_.reset();
     smartInterface_ = nullptr;
     return false;
   }
@@ -340,15 +340,14 @@ bool ZORSMARTStorageDevice::_openSMARTDevice() {
 }
 
 void ZORSMARTStorageDevice::_closeSMARTDevice() {
-  if (plugInInterface_ == nullptr || smartInterface_ == nullptr) {
+  if (!plugInInterface_ || smartInterface_ == nullptr) {
     SystemLog::write(
         "Internal error: ZORSMARTStorageDevice tried to close a device which is not open\n");
     return;
   }
   smartInterface_->Release();
   smartInterface_ = nullptr;
-  IODestroyPlugInInterface(plugInInterface_);
-  plugInInterface_ = nullptr;
+  plugInInterface_.reset();
 }
 
 // --- Reads --------------------------------------------------------------------

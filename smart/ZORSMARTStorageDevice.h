@@ -22,6 +22,7 @@
 
 #include "platform/IOATASMARTInterface.h"
 #include "platform/IOCFPlugInInterface.h"
+#include "platform/IOReference.h"
 #include "platform/PropertyList.h"
 #include "smart/ZORATADeviceIdentification.h"
 #include "smart/ZORATASMARTThresholdValue.h"
@@ -135,7 +136,7 @@ class ZORSMARTStorageDevice {
   // --- Internal -----------------------------------------------------------------
   bool _openSMARTDevice();
   void _closeSMARTDevice();
-  bool isOpen() const { return plugInInterface_ != nullptr || smartInterface_ != nullptr; }
+  bool isOpen() const { return static_cast<bool>(plugInInterface_) || smartInterface_ != nullptr; }
   // ID 194: raw bytes 0 and 1 (little endian); any other ID: the low 32 bits
   // of the 48-bit raw value, as a signed number.
   static std::int32_t _temperatureFromSMARTAttribute(const ZORSMARTVendorAttribute& attribute,
@@ -146,7 +147,8 @@ class ZORSMARTStorageDevice {
   bool readDataPage(iokit::ATASMARTData* page);
 
   std::shared_ptr<ZORIORegistryEntry> registryEntry_;
-  iokit::IOCFPlugInInterface* plugInInterface_ = nullptr;
+  // Given back to the machine that created it, whichever is installed.
+  iokit::IOReference plugInInterface_;
   iokit::IOATASMARTInterface* smartInterface_ = nullptr;
   std::string productName_ = kUnknownProductName;
   std::string serialNumber_ = kUnknownSerialNumber;

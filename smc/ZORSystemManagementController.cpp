@@ -70,7 +70,7 @@ std::optional<double> integerPart(const PlistValue& value) {
 
 ZORSystemManagementController::~ZORSystemManagementController() {
   registryEntry_.reset();
-  if (serviceConnection_ != 0) IOServiceClose(serviceConnection_);
+  connectionReference_.reset();
 }
 
 std::vector<std::shared_ptr<ZORSystemManagementController>>
@@ -139,6 +139,7 @@ bool ZORSystemManagementController::initWithIORegistryEntry(
     return false;
   }
   serviceConnection_ = connection;
+  connectionReference_ = IOReference::adoptConnection(connection);
   if (auto diode = objectValueForPropertyWithKey(std::string(kCPUDiodeKey))) {
     auto whole = integerPart(*diode);
     if (whole && *whole > kHighestPlausibleDiode) {
@@ -159,6 +160,12 @@ std::optional<std::string> ZORSystemManagementController::versionNumber() const 
 bool ZORSystemManagementController::callServiceFunctionWithInput(const _ZORSMCKeyData* input,
                                                                  _ZORSMCKeyData* andOutput) {
   if (serviceConnection_ == 0 || input == nullptr || andOutput == nullptr) return false;
+  // The number names a connection of the machine that opened it only.
+  if (!connectionReference_.belongsToCurrentBackend()) {
+    SystemLog::writeFormat("%s: function call failed with error %d\n", className(),
+                           kIOReturnNotOpen);
+    return false;
+  }
   std::array<std::uint8_t, _ZORSMCKeyData::kSize> in{};
   std::array<std::uint8_t, _ZORSMCKeyData::kSize> out{};
   input->encode(in);

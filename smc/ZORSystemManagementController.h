@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/IOReference.h"
 #include "platform/PropertyList.h"
 #include "smc/ZORSMCCachedValue.h"
 #include "smc/_ZORSMCKeyData.h"
@@ -111,6 +112,8 @@ class ZORSystemManagementController {
  private:
   std::shared_ptr<ZORIORegistryEntry> registryEntry_;
   std::uint32_t serviceConnection_ = 0;
+  // Closes the connection on the machine that opened it, whichever is installed.
+  iokit::IOReference connectionReference_;
   std::map<std::uint32_t, ZORSMCCachedValue> valueCache_;
   std::optional<std::vector<std::string>> keys_;
 };

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "widget/PluginController.h"
@@ -98,13 +99,12 @@ int main(int argc, char** argv) {
     return usageError(*problem);
   }
   std::string errorLine;
-  std::shared_ptr<zor::SimulatedMachine> machine =
-      zor::SimulatedMachine::load(options.machine, &errorLine);
+  std::shared_ptr<zor::Machine> machine = zor::SimulatedMachine::load(options.machine, &errorLine);
   if (!machine) {
     std::fprintf(stderr, "zor-sensors: %s\n", errorLine.c_str());
     return 2;
   }
-  zor::SimulatedMachine::install(machine);
+  zor::Machine::install(machine);
   zor::UserDefaults::standard().setArgumentDomain(argc, argv);
   if (options.preferencesDirectory) {
     zor::UserDefaults::setPreferencesDirectory(*options.preferencesDirectory);

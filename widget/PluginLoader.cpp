@@ -1,6 +1,7 @@
 #include "widget/PluginLoader.h"
 
 #include "cpu/ZORTALVEROx86Monitor.h"
+#include "hwmon/ZORHwmonSensor.h"
 #include "legacy/ZORAnalogDigitalConverter.h"
 #include "legacy/ZORHWTempDiodeSensor.h"
 #include "legacy/ZORHWTemperatureSensor.h"
@@ -27,6 +28,8 @@ const std::vector<PluginLoadHook>& pluginLoadHooks() {
       {"ZORXserveTemperatureSensor", "register sensor class", &ZORXserveTemperatureSensor::load},
       {"ZORTALVEROx86Monitor", "register sensor class", &ZORTALVEROx86Monitor::load},
       {"ZORSMCTemperatureSensor", "register sensor class", &ZORSMCTemperatureSensor::load},
+      // Beyond the eight: the Linux kernel's hardware-monitor chips.
+      {"ZORHwmonSensor", "register sensor class", &ZORHwmonSensor::load},
       {"PluginController", "cache the localized ellipsis", &PluginController::cacheEllipsis},
       // The registry sensor entry prepares the name of the property it sets before a reading.
       {"ZORIORegistrySensorEntry", "prepare the reading-request property name",

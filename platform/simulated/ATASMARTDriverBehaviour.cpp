@@ -1,18 +1,18 @@
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
 
 #include "platform/IOATASMARTInterface.h"
+#include "platform/MachineEntry.h"
 #include "platform/simulated/SimulatedATASMARTPlugIn.h"
-#include "platform/simulated/SimulatedEntry.h"
 
 namespace zor {
 
 using namespace iokit;
 
-ATASMARTDriverBehaviour::ATASMARTDriverBehaviour(SimulationSettings settings,
+ATASMARTDriverBehaviour::ATASMARTDriverBehaviour(DriverSettings settings,
                                                  std::shared_ptr<SimulatedATASMARTDisk> disk)
     : DriverBehaviour(std::move(settings)), disk_(std::move(disk)) {}
 
-std::unique_ptr<DriverBehaviour> ATASMARTDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> ATASMARTDriverBehaviour::make(const DriverSettings& settings,
                                                                std::string* error) {
   const PlistValue* description = settings.find("ATASMART");
   if (description == nullptr) return std::make_unique<DriverBehaviour>(settings);
@@ -21,12 +21,12 @@ std::unique_ptr<DriverBehaviour> ATASMARTDriverBehaviour::make(const SimulationS
   return std::make_unique<ATASMARTDriverBehaviour>(settings, std::move(disk));
 }
 
-SimulatedATASMARTDisk* ATASMARTDriverBehaviour::diskOf(const SimulatedEntry& entry) {
+SimulatedATASMARTDisk* ATASMARTDriverBehaviour::diskOf(const MachineEntry& entry) {
   auto* behaviour = dynamic_cast<const ATASMARTDriverBehaviour*>(&entry.behaviour());
   return behaviour == nullptr ? nullptr : &behaviour->disk();
 }
 
-kern_return_t ATASMARTDriverBehaviour::createPlugInInterface(SimulatedEntry& entry,
+kern_return_t ATASMARTDriverBehaviour::createPlugInInterface(MachineEntry& entry,
                                                              const CFUUIDBytes& pluginType,
                                                              const CFUUIDBytes& interfaceType,
                                                              IOCFPlugInInterface** plugIn,

@@ -8,26 +8,25 @@
 #include <memory>
 #include <string>
 
-#include "platform/simulated/DriverBehaviour.h"
+#include "platform/DriverBehaviour.h"
 #include "platform/simulated/SimulatedATASMARTDisk.h"
 
 namespace zor {
 
-class SimulatedEntry;
+class MachineEntry;
 
 class ATASMARTDriverBehaviour final : public DriverBehaviour {
  public:
-  ATASMARTDriverBehaviour(SimulationSettings settings, std::shared_ptr<SimulatedATASMARTDisk> disk);
+  ATASMARTDriverBehaviour(DriverSettings settings, std::shared_ptr<SimulatedATASMARTDisk> disk);
 
   // The table's factory; null and a reason when "ATASMART" is malformed.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
   // The disk behind an entry, or null when the entry is no S.M.A.R.T. disk.
-  static SimulatedATASMARTDisk* diskOf(const SimulatedEntry& entry);
+  static SimulatedATASMARTDisk* diskOf(const MachineEntry& entry);
 
   SimulatedATASMARTDisk& disk() const { return *disk_; }
 
-  iokit::kern_return_t createPlugInInterface(SimulatedEntry& entry,
+  iokit::kern_return_t createPlugInInterface(MachineEntry& entry,
                                              const iokit::CFUUIDBytes& pluginType,
                                              const iokit::CFUUIDBytes& interfaceType,
                                              iokit::IOCFPlugInInterface** plugIn,

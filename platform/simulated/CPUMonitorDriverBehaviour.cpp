@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/Clock.h"
-#include "platform/simulated/SimulatedEntry.h"
+#include "platform/MachineEntry.h"
 
 namespace zor {
 namespace {
@@ -53,7 +53,7 @@ std::optional<std::int32_t> thermalReadingNow(const SimulatedWave& wave, std::ui
 
 }  // namespace
 
-std::unique_ptr<DriverBehaviour> CPUMonitorDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> CPUMonitorDriverBehaviour::make(const DriverSettings& settings,
                                                                  std::string* error) {
   const PlistValue* monitor = settings.find(kMonitorKey);
   if (monitor == nullptr || !monitor->isDictionary()) {
@@ -67,7 +67,7 @@ std::unique_ptr<DriverBehaviour> CPUMonitorDriverBehaviour::make(const Simulatio
   return std::make_unique<CPUMonitorDriverBehaviour>(settings);
 }
 
-iokit::kern_return_t CPUMonitorDriverBehaviour::setProperty(SimulatedEntry& entry,
+iokit::kern_return_t CPUMonitorDriverBehaviour::setProperty(MachineEntry& entry,
                                                             const std::string& key,
                                                             const PlistValue& /*value*/) {
   if (key != kForceUpdateProperty) return iokit::kIOReturnUnsupported;

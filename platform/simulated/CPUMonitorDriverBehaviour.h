@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/simulated/DriverBehaviour.h"
+#include "platform/DriverBehaviour.h"
 
 namespace zor {
 
@@ -23,10 +23,9 @@ class CPUMonitorDriverBehaviour final : public DriverBehaviour {
   using DriverBehaviour::DriverBehaviour;
 
   // The table's factory: null and a reason when "CPUMonitor" is no dictionary.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
 
-  iokit::kern_return_t setProperty(SimulatedEntry& entry, const std::string& key,
+  iokit::kern_return_t setProperty(MachineEntry& entry, const std::string& key,
                                    const PlistValue& value) override;
 
   // How many "ForceUpdate" writes the driver has taken (cost checks in tests).

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/Clock.h"
-#include "platform/simulated/SimulatedEntry.h"
+#include "platform/MachineEntry.h"
 
 namespace zor {
 
@@ -13,11 +13,10 @@ namespace {
 constexpr const char* kIdleTime = "HIDIdleTime";
 }  // namespace
 
-HIDIdleDriverBehaviour::HIDIdleDriverBehaviour(SimulationSettings settings,
-                                               double inputEverySeconds)
+HIDIdleDriverBehaviour::HIDIdleDriverBehaviour(DriverSettings settings, double inputEverySeconds)
     : DriverBehaviour(std::move(settings)), inputEverySeconds_(inputEverySeconds) {}
 
-std::unique_ptr<DriverBehaviour> HIDIdleDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> HIDIdleDriverBehaviour::make(const DriverSettings& settings,
                                                               std::string* error) {
   const PlistValue* idle = settings.find("HIDIdle");
   if (idle == nullptr) return std::make_unique<DriverBehaviour>(settings);
@@ -32,7 +31,7 @@ std::unique_ptr<DriverBehaviour> HIDIdleDriverBehaviour::make(const SimulationSe
   return std::make_unique<HIDIdleDriverBehaviour>(settings, *seconds);
 }
 
-void HIDIdleDriverBehaviour::propertiesWillBeRead(SimulatedEntry& entry) {
+void HIDIdleDriverBehaviour::propertiesWillBeRead(MachineEntry& entry) {
   auto it = entry.properties().find(kIdleTime);
   if (it == entry.properties().end()) return;
   double now = Clock::current().now();

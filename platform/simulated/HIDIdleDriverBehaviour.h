@@ -10,19 +10,18 @@
 #include <memory>
 #include <string>
 
-#include "platform/simulated/DriverBehaviour.h"
+#include "platform/DriverBehaviour.h"
 
 namespace zor {
 
 class HIDIdleDriverBehaviour final : public DriverBehaviour {
  public:
-  HIDIdleDriverBehaviour(SimulationSettings settings, double inputEverySeconds);
+  HIDIdleDriverBehaviour(DriverSettings settings, double inputEverySeconds);
 
   // The table's factory; null and a reason when "HIDIdle" is malformed.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
 
-  void propertiesWillBeRead(SimulatedEntry& entry) override;
+  void propertiesWillBeRead(MachineEntry& entry) override;
 
  private:
   double inputEverySeconds_;

@@ -1,6 +1,6 @@
 #include "platform/simulated/LivePropertyDriverBehaviour.h"
 
-#include "platform/simulated/SimulatedEntry.h"
+#include "platform/MachineEntry.h"
 
 namespace zor {
 namespace {
@@ -12,8 +12,8 @@ std::unique_ptr<DriverBehaviour> refuse(std::string reason, std::string* error) 
 
 }  // namespace
 
-std::unique_ptr<DriverBehaviour> LivePropertyDriverBehaviour::make(
-    const SimulationSettings& settings, std::string* error) {
+std::unique_ptr<DriverBehaviour> LivePropertyDriverBehaviour::make(const DriverSettings& settings,
+                                                                   std::string* error) {
   const PlistValue* listed = settings.find("LiveProperties");
   const PlistArray* names = listed != nullptr ? listed->asArray() : nullptr;
   if (names == nullptr) return refuse("\"LiveProperties\" must be an array of strings", error);
@@ -30,7 +30,7 @@ std::unique_ptr<DriverBehaviour> LivePropertyDriverBehaviour::make(
   return std::make_unique<LivePropertyDriverBehaviour>(settings, std::move(properties));
 }
 
-void LivePropertyDriverBehaviour::propertiesWillBeRead(SimulatedEntry& entry) {
+void LivePropertyDriverBehaviour::propertiesWillBeRead(MachineEntry& entry) {
   PlistDictionary& published = entry.properties();
   for (const std::string& name : properties_) {
     auto current = published.find(name);

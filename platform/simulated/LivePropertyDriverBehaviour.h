@@ -12,22 +12,21 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated/DriverBehaviour.h"
+#include "platform/DriverBehaviour.h"
 
 namespace zor {
 
 class LivePropertyDriverBehaviour final : public DriverBehaviour {
  public:
-  LivePropertyDriverBehaviour(SimulationSettings settings, std::vector<std::string> properties)
+  LivePropertyDriverBehaviour(DriverSettings settings, std::vector<std::string> properties)
       : DriverBehaviour(std::move(settings)), properties_(std::move(properties)) {}
 
   // The table's factory. Refuses (null and a reason) a "LiveProperties" that
   // is not an array of property names, or names a property without a curve.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
 
   const std::vector<std::string>& liveProperties() const { return properties_; }
-  void propertiesWillBeRead(SimulatedEntry& entry) override;
+  void propertiesWillBeRead(MachineEntry& entry) override;
 
  private:
   std::vector<std::string> properties_;

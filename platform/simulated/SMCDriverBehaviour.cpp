@@ -1,7 +1,7 @@
 #include "platform/simulated/SMCDriverBehaviour.h"
 
+#include "platform/MachineEntry.h"
 #include "platform/simulated/SMCUserClientConnection.h"
-#include "platform/simulated/SimulatedEntry.h"
 
 namespace zor {
 namespace {
@@ -93,7 +93,7 @@ bool parseFailKeys(const PlistValue& list, SMCDriverBehaviour::State* state, std
 
 }  // namespace
 
-std::unique_ptr<DriverBehaviour> SMCDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> SMCDriverBehaviour::make(const DriverSettings& settings,
                                                           std::string* error) {
   auto state = std::make_shared<State>();
   std::string reason;
@@ -116,15 +116,15 @@ std::unique_ptr<DriverBehaviour> SMCDriverBehaviour::make(const SimulationSettin
   return std::make_unique<SMCDriverBehaviour>(settings, std::move(state));
 }
 
-SMCDriverBehaviour* SMCDriverBehaviour::of(SimulatedEntry& entry) {
+SMCDriverBehaviour* SMCDriverBehaviour::of(MachineEntry& entry) {
   return dynamic_cast<SMCDriverBehaviour*>(&entry.behaviour());
 }
 
-SMCDriverBehaviour::SMCDriverBehaviour(SimulationSettings settings, std::shared_ptr<State> state)
+SMCDriverBehaviour::SMCDriverBehaviour(DriverSettings settings, std::shared_ptr<State> state)
     : DriverBehaviour(std::move(settings)), state_(std::move(state)) {}
 
 iokit::kern_return_t SMCDriverBehaviour::openUserClient(
-    SimulatedEntry& /*entry*/, std::uint32_t type,
+    MachineEntry& /*entry*/, std::uint32_t type,
     std::unique_ptr<UserClientConnection>* connection) {
   // The SMC offers one kind of user client.
   if (type != 0) return iokit::kIOReturnBadArgument;

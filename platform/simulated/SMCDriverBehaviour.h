@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated/DriverBehaviour.h"
+#include "platform/DriverBehaviour.h"
 
 namespace zor {
 
@@ -40,14 +40,13 @@ class SMCDriverBehaviour final : public DriverBehaviour {
 
   // The table's factory: null and a reason when "SMCKeys", "SMCFailIndices"
   // or "SMCFailKeys" are malformed.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
   // The SMC driver behind an entry, or null when the entry has another driver.
-  static SMCDriverBehaviour* of(SimulatedEntry& entry);
+  static SMCDriverBehaviour* of(MachineEntry& entry);
 
-  SMCDriverBehaviour(SimulationSettings settings, std::shared_ptr<State> state);
+  SMCDriverBehaviour(DriverSettings settings, std::shared_ptr<State> state);
 
-  iokit::kern_return_t openUserClient(SimulatedEntry& entry, std::uint32_t type,
+  iokit::kern_return_t openUserClient(MachineEntry& entry, std::uint32_t type,
                                       std::unique_ptr<UserClientConnection>* connection) override;
 
   // Structure calls made with `command` (counted whether they succeeded or not).

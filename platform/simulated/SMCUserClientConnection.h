@@ -7,8 +7,8 @@
 
 #include <memory>
 
+#include "platform/UserClientConnection.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
-#include "platform/simulated/UserClientConnection.h"
 
 namespace zor {
 

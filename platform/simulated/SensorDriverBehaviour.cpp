@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/MachineEntry.h"
 #include "platform/SensorRefreshProperty.h"
-#include "platform/simulated/SimulatedEntry.h"
 
 namespace zor {
 namespace {
@@ -13,7 +13,7 @@ constexpr const char* kCurrentValue = "current-value";
 
 }  // namespace
 
-std::unique_ptr<DriverBehaviour> SensorDriverBehaviour::make(const SimulationSettings& settings,
+std::unique_ptr<DriverBehaviour> SensorDriverBehaviour::make(const DriverSettings& settings,
                                                              std::string* /*error*/) {
   if (settings.wave().has(kCurrentValue)) return std::make_unique<SensorDriverBehaviour>(settings);
   return std::make_unique<DriverBehaviour>(settings);
@@ -24,8 +24,7 @@ const std::string& SensorDriverBehaviour::refreshPropertyName() {
   return name;
 }
 
-iokit::kern_return_t SensorDriverBehaviour::setProperty(SimulatedEntry& entry,
-                                                        const std::string& key,
+iokit::kern_return_t SensorDriverBehaviour::setProperty(MachineEntry& entry, const std::string& key,
                                                         const PlistValue& /*value*/) {
   if (key != refreshPropertyName()) return iokit::kIOReturnUnsupported;
   PlistDictionary& properties = entry.properties();

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/simulated/DriverBehaviour.h"
+#include "platform/DriverBehaviour.h"
 
 namespace zor {
 
@@ -19,12 +19,11 @@ class SensorDriverBehaviour final : public DriverBehaviour {
 
   // The table's factory: this behaviour when the settings' "Wave" has a
   // "current-value" curve, else the plain behaviour.
-  static std::unique_ptr<DriverBehaviour> make(const SimulationSettings& settings,
-                                               std::string* error);
+  static std::unique_ptr<DriverBehaviour> make(const DriverSettings& settings, std::string* error);
   // The name of the property whose write refreshes the reading.
   static const std::string& refreshPropertyName();
 
-  iokit::kern_return_t setProperty(SimulatedEntry& entry, const std::string& key,
+  iokit::kern_return_t setProperty(MachineEntry& entry, const std::string& key,
                                    const PlistValue& value) override;
 };
 

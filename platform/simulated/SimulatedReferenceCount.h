@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/simulated/ReferenceLedger.h"
+#include "platform/ReferenceLedger.h"
 
 namespace zor {
 

@@ -8,6 +8,7 @@
 
 #include "cpu/ZORTALVEROx86Monitor.h"
 #include "platform/Clock.h"
+#include "platform/Machine.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "widget/PluginLoader.h"
 
@@ -32,7 +33,7 @@ TEST_P(CPUDemoMachineTest, ListsLiveCoreTemperatures) {
   std::string error;
   auto machine = SimulatedMachine::load(source, &error);
   ASSERT_NE(machine, nullptr) << error;
-  SimulatedMachine::install(machine);
+  Machine::install(machine);
   {
     auto sensors = ZORTALVEROx86Monitor::allSensors();
     ASSERT_EQ(sensors.size(), c.cores) << c.profile;
@@ -59,7 +60,7 @@ TEST_P(CPUDemoMachineTest, ListsLiveCoreTemperatures) {
     EXPECT_TRUE(moved) << c.profile;
   }
   EXPECT_EQ(machine->registry().outstandingReferences(), 0);
-  SimulatedMachine::install(nullptr);
+  Machine::install(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, CPUDemoMachineTest,

@@ -17,11 +17,11 @@
 
 #include "cpu/ZORTALVEROx86Monitor.h"
 #include "platform/Clock.h"
+#include "platform/Machine.h"
+#include "platform/MachineEntry.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
-#include "platform/simulated/SimulatedEntry.h"
-#include "platform/simulated/SimulatedMachine.h"
 #include "registry/ZORIORegistryEntry.h"
 
 namespace zor::testing {
@@ -135,7 +135,7 @@ class CPUMonitorTest : public ::testing::Test {
       EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
           << "a registry reference was not given back";
     }
-    SimulatedMachine::install(nullptr);
+    Machine::install(nullptr);
     UserDefaults::standard().removeObjectForKey(kXeonKey);
     UserDefaults::standard().removeObjectForKey(kFrequencyKey);
   }
@@ -144,9 +144,9 @@ class CPUMonitorTest : public ::testing::Test {
 
   void install(const DriverSpec& driver) {
     std::string error;
-    machine_ = SimulatedMachine::fromProfile(profileWithDriver(driver), "cpu test", &error);
+    machine_ = Machine::fromProfile(profileWithDriver(driver), "cpu test", &error);
     ASSERT_NE(machine_, nullptr) << error;
-    SimulatedMachine::install(machine_);
+    Machine::install(machine_);
   }
   // One driver with the given block and brand/signature. The default
   // processor family (1776) keeps the default junction limits.
@@ -162,7 +162,7 @@ class CPUMonitorTest : public ::testing::Test {
   }
   // Replaces the published block.
   void publish(const StatusSpec& status) {
-    SimulatedEntry* entry = machine_->registry().findEntryNamed("CPUMonitor");
+    MachineEntry* entry = machine_->registry().findEntryNamed("CPUMonitor");
     ASSERT_NE(entry, nullptr);
     entry->properties()["CPUStatus"] = PlistValue(encodeStatus(status));
   }
@@ -186,7 +186,7 @@ class CPUMonitorTest : public ::testing::Test {
 
   ScopedManualClock clock_{kStart};
   ScopedLogCapture log_;
-  std::shared_ptr<SimulatedMachine> machine_;
+  std::shared_ptr<Machine> machine_;
 };
 
 }  // namespace zor::testing

@@ -258,7 +258,7 @@ TEST_F(CPUMonitorTest, ABlockThatShrinksAfterDiscoveryGivesNoReading) {
   publish(shrunk);
   for (auto& sensor : sensors) EXPECT_EQ(sensor->rawValue(), kNoReading);
 
-  SimulatedEntry* entry = machine_->registry().findEntryNamed("CPUMonitor");
+  MachineEntry* entry = machine_->registry().findEntryNamed("CPUMonitor");
   entry->properties().erase("CPUStatus");
   EXPECT_EQ(sensors[0]->rawValue(), kNoReading);
 }

@@ -20,8 +20,9 @@
 #include "host/HttpBridgeServer.h"
 #include "host/StdioBridge.h"
 #include "platform/Clock.h"
+#include "platform/Machine.h"
+#include "platform/ScopedMachine.h"
 #include "platform/UserDefaults.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "sensors/ZORSensor.h"
@@ -80,7 +81,7 @@ class HostEnvironment {
     std::string error;
     auto machine = SimulatedMachine::load("demo", &error);
     EXPECT_TRUE(machine) << error;
-    if (machine) machine_ = std::make_unique<ScopedSimulatedMachine>(machine);
+    if (machine) machine_ = std::make_unique<ScopedMachine>(machine);
     loadPlugin();
     families_ = std::make_unique<ScopedSensorClassRegistry>();
     ZORSensor::registerSensorClass(HostTestSensor::family());
@@ -101,7 +102,7 @@ class HostEnvironment {
  private:
   ScopedManualClock clock_;
   std::string preferences_;
-  std::unique_ptr<ScopedSimulatedMachine> machine_;
+  std::unique_ptr<ScopedMachine> machine_;
   std::unique_ptr<ScopedSensorClassRegistry> families_;
 };
 

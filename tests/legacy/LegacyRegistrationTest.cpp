@@ -22,7 +22,7 @@ constexpr const char* kRegister = "register sensor class";
 const std::vector<std::string> kRegistrationOrder = {
     "ZORAnalogDigitalConverter", "ZORHWTempDiodeSensor",      "ZORHWTemperatureSensor",
     "ZORMDDTemperatureSensor",   "ZORSMARTTemperatureSensor", "ZORXserveTemperatureSensor",
-    "ZORTALVEROx86Monitor",      "ZORSMCTemperatureSensor"};
+    "ZORTALVEROx86Monitor",      "ZORSMCTemperatureSensor",   "ZORHwmonSensor"};
 
 const std::vector<std::string> kLegacyFamilies = {
     "ZORAnalogDigitalConverter", "ZORHWTempDiodeSensor", "ZORHWTemperatureSensor",
@@ -32,7 +32,7 @@ bool isLegacy(const std::string& name) {
   return std::find(kLegacyFamilies.begin(), kLegacyFamilies.end(), name) != kLegacyFamilies.end();
 }
 
-TEST(LegacyRegistrationTest, EightFamiliesHaveTheirSlotsInLoadOrder) {
+TEST(LegacyRegistrationTest, FamiliesHaveTheirSlotsInLoadOrder) {
   std::vector<std::string> slots;
   for (const PluginLoadHook& hook : pluginLoadHooks()) {
     if (std::string(hook.what) == kRegister) slots.push_back(hook.className);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/simulated/SimulatedMachine.h"
+#include "platform/Machine.h"
 #include "registry/ZORIORegistrySensorEntry.h"
 
 namespace zor::testing {
@@ -79,9 +79,9 @@ class LegacyMachineTest : public ::testing::Test {
   void installProfile(const PlistValue& profile) {
     uninstall();
     std::string error;
-    machine_ = SimulatedMachine::fromProfile(profile, "legacy test profile", &error);
+    machine_ = Machine::fromProfile(profile, "legacy test profile", &error);
     ASSERT_NE(machine_, nullptr) << error;
-    SimulatedMachine::install(machine_);
+    Machine::install(machine_);
     ZORIORegistrySensorEntry::load();
   }
 
@@ -89,19 +89,19 @@ class LegacyMachineTest : public ::testing::Test {
     if (!machine_) return;
     EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
         << "a registry reference was not given back";
-    SimulatedMachine::install(nullptr);
+    Machine::install(nullptr);
     machine_.reset();
   }
 
-  SimulatedRegistry& registry() { return machine_->registry(); }
+  MachineRegistry& registry() { return machine_->registry(); }
   // Changes a published property of the entry named `name`, as its driver would.
   void setProperty(const std::string& entryName, const std::string& key, PlistValue value) {
-    SimulatedEntry* entry = registry().findEntryNamed(entryName);
+    MachineEntry* entry = registry().findEntryNamed(entryName);
     ASSERT_NE(entry, nullptr) << entryName;
     entry->properties()[key] = std::move(value);
   }
 
-  std::shared_ptr<SimulatedMachine> machine_;
+  std::shared_ptr<Machine> machine_;
 };
 
 }  // namespace zor::testing

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/Machine.h"
 #include "platform/PropertyListSerialization.h"
-#include "platform/simulated/SimulatedMachine.h"
 
 namespace zor::testing {
 
@@ -114,12 +114,12 @@ inline const char* kRegistryTestProfile = R"(<?xml version="1.0" encoding="UTF-8
 </dict></plist>
 )";
 
-inline std::shared_ptr<SimulatedMachine> machineFromXml(const std::string& xml) {
+inline std::shared_ptr<Machine> machineFromXml(const std::string& xml) {
   std::string error;
   auto profile = parsePropertyList(xml, &error);
   EXPECT_TRUE(profile.has_value()) << error;
   if (!profile) return nullptr;
-  auto machine = SimulatedMachine::fromProfile(*profile, "test profile", &error);
+  auto machine = Machine::fromProfile(*profile, "test profile", &error);
   EXPECT_NE(machine, nullptr) << error;
   return machine;
 }
@@ -131,15 +131,15 @@ class RegistryTest : public ::testing::Test {
   void SetUp() override {
     machine_ = machineFromXml(kRegistryTestProfile);
     ASSERT_NE(machine_, nullptr);
-    SimulatedMachine::install(machine_);
+    Machine::install(machine_);
   }
   void TearDown() override {
     EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
         << "a registry reference was not given back";
-    SimulatedMachine::install(nullptr);
+    Machine::install(nullptr);
   }
-  SimulatedRegistry& registry() { return machine_->registry(); }
-  std::shared_ptr<SimulatedMachine> machine_;
+  MachineRegistry& registry() { return machine_->registry(); }
+  std::shared_ptr<Machine> machine_;
 };
 
 }  // namespace zor::testing

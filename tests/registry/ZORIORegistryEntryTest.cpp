@@ -55,11 +55,11 @@ TEST_F(RegistryEntryTest, MatchingTellsNullFromEmpty) {
 }
 
 TEST_F(RegistryEntryTest, MatchingWithoutAPlatformGivesAnEmptyArray) {
-  SimulatedMachine::install(nullptr);
+  Machine::install(nullptr);
   auto found = ZORIORegistryEntry::serviceObjectsMatchingName(std::string("IOHWSensor"));
   ASSERT_TRUE(found.has_value());
   EXPECT_TRUE(found->empty());
-  SimulatedMachine::install(machine_);
+  Machine::install(machine_);
 }
 
 TEST_F(RegistryEntryTest, PathLookupInBothPlanes) {
@@ -94,7 +94,7 @@ TEST_F(RegistryEntryTest, AnEntryOutlivingItsMachineReleasesNothingIntoTheNextOn
   std::uint32_t handle = kept->ioKitHandle();
   auto next = machineFromXml(kRegistryTestProfile);
   ASSERT_NE(next, nullptr);
-  SimulatedMachine::install(next);
+  Machine::install(next);
   // The same handle number names a live entry of the new machine.
   auto sameNumber = expertEntry();
   ASSERT_NE(sameNumber, nullptr);
@@ -275,9 +275,9 @@ TEST_F(RegistryEntryTest, EntryWhosePropertiesCannotBeReadDescribesNull) {
   auto entry = ZORIORegistryEntry::entryWithIOKitHandle(handle);
   ASSERT_NE(entry, nullptr);
   IOObjectRelease(handle);
-  SimulatedMachine::install(nullptr);
+  Machine::install(nullptr);
   EXPECT_EQ(entry->description(), "ZORIORegistryEntry: (null)\n");
-  SimulatedMachine::install(machine_);
+  Machine::install(machine_);
 }
 
 }  // namespace

@@ -15,15 +15,15 @@ using namespace iokit;
 class ScriptedSensorDriver final : public DriverBehaviour {
  public:
   explicit ScriptedSensorDriver(std::vector<std::int64_t> readings)
-      : DriverBehaviour(SimulationSettings()), readings_(std::move(readings)) {}
+      : DriverBehaviour(DriverSettings()), readings_(std::move(readings)) {}
 
-  kern_return_t setProperty(SimulatedEntry& /*entry*/, const std::string& key,
+  kern_return_t setProperty(MachineEntry& /*entry*/, const std::string& key,
                             const PlistValue& value) override {
     writes.emplace_back(key, value);
     armed_ = true;
     return kIOReturnUnsupported;  // the reading must not depend on the write's result
   }
-  void propertiesWillBeRead(SimulatedEntry& entry) override {
+  void propertiesWillBeRead(MachineEntry& entry) override {
     if (!armed_) return;
     ++readsAfterWrite;
     if (next_ < readings_.size()) {
@@ -55,7 +55,7 @@ class SensorEntryTest : public RegistryTest {
     return result;
   }
   ScriptedSensorDriver* scriptCpuSensor(std::vector<std::int64_t> readings) {
-    SimulatedEntry* entry = registry().findEntryNamed("cpu-sensor");
+    MachineEntry* entry = registry().findEntryNamed("cpu-sensor");
     auto driver = std::make_unique<ScriptedSensorDriver>(std::move(readings));
     ScriptedSensorDriver* raw = driver.get();
     entry->setBehaviour(std::move(driver));

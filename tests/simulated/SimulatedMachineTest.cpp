@@ -1,3 +1,4 @@
+#include "platform/Machine.h"
 #include "platform/simulated/SimulatedMachine.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@
 
 #include "platform/IOKit.h"
 #include "platform/PropertyListSerialization.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
+#include "platform/ScopedMachine.h"
 #include "registry/ZORIORegistryEntry.h"
 
 namespace zor {
@@ -52,8 +53,8 @@ TEST(SimulatedMachineTest, DemoMachineIsBuiltIn) {
 
 TEST(SimulatedMachineTest, DemoMachineHasAPlatformEntry) {
   std::string error;
-  ScopedSimulatedMachine scoped(SimulatedMachine::load("demo", &error));
-  ASSERT_EQ(SimulatedMachine::current(), &scoped.machine());
+  ScopedMachine scoped(SimulatedMachine::load("demo", &error));
+  ASSERT_EQ(Machine::current(), &scoped.machine());
   {
     auto platform =
         ZORIORegistryEntry::serviceObjectsMatchingName(std::string("IOPlatformExpertDevice"));
@@ -169,7 +170,7 @@ TEST(SimulatedMachineTest, HostileNestingIsRefused) {
   std::string error;
   auto profile = parsePropertyList(profileWithRegistry(nested), &error);
   ASSERT_TRUE(profile) << error;
-  EXPECT_EQ(SimulatedMachine::fromProfile(*profile, "deep", &error), nullptr);
+  EXPECT_EQ(Machine::fromProfile(*profile, "deep", &error), nullptr);
   EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
 }
 
@@ -183,9 +184,9 @@ TEST(SimulatedMachineTest, MissingFileIsRefused) {
 
 TEST(SimulatedMachineTest, RefusedProfileLeavesTheInstalledMachineAlone) {
   std::string error;
-  ScopedSimulatedMachine scoped(SimulatedMachine::load("demo", &error));
+  ScopedMachine scoped(SimulatedMachine::load("demo", &error));
   EXPECT_EQ(SimulatedMachine::load("/nonexistent/machine.plist", &error), nullptr);
-  EXPECT_EQ(SimulatedMachine::current(), &scoped.machine());
+  EXPECT_EQ(Machine::current(), &scoped.machine());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/simulated/SimulatedRegistry.h"
+#include "platform/MachineRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/DriverBehaviourTable.h"
 #include "platform/IOKit.h"
 #include "platform/PropertyListSerialization.h"
-#include "platform/simulated/DriverBehaviours.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
+#include "platform/ScopedMachine.h"
 #include "platform/simulated/SimulatedReferenceCount.h"
 #include "platform/simulated/SimulatedWave.h"
 
@@ -48,7 +48,7 @@ constexpr const char* kProfile = R"(<plist version="1.0"><dict>
 // reports to the registry's ledger while it lives.
 class EchoDriver final : public DriverBehaviour {
  public:
-  EchoDriver() : DriverBehaviour(SimulationSettings()) {}
+  EchoDriver() : DriverBehaviour(DriverSettings()) {}
 
   class Connection final : public UserClientConnection {
    public:
@@ -82,13 +82,13 @@ class EchoDriver final : public DriverBehaviour {
     SimulatedReferenceCount references_;
   };
 
-  kern_return_t openUserClient(SimulatedEntry& /*entry*/, std::uint32_t type,
+  kern_return_t openUserClient(MachineEntry& /*entry*/, std::uint32_t type,
                                std::unique_ptr<UserClientConnection>* connection) override {
     if (type != 0) return kIOReturnBadArgument;
     *connection = std::make_unique<Connection>();
     return kIOReturnSuccess;
   }
-  kern_return_t createPlugInInterface(SimulatedEntry& entry, const CFUUIDBytes& /*pluginType*/,
+  kern_return_t createPlugInInterface(MachineEntry& entry, const CFUUIDBytes& /*pluginType*/,
                                       const CFUUIDBytes& /*interfaceType*/,
                                       IOCFPlugInInterface** plugIn, std::int32_t* score) override {
     *plugIn = new PlugIn(entry.sharedLedger());
@@ -103,21 +103,21 @@ class SimulatedRegistryTest : public ::testing::Test {
     std::string error;
     auto profile = parsePropertyList(kProfile, &error);
     ASSERT_TRUE(profile) << error;
-    machine_ = SimulatedMachine::fromProfile(*profile, "test", &error);
+    machine_ = Machine::fromProfile(*profile, "test", &error);
     ASSERT_NE(machine_, nullptr) << error;
-    SimulatedMachine::install(machine_);
+    Machine::install(machine_);
     registry().findEntryNamed("echo")->setBehaviour(std::make_unique<EchoDriver>());
   }
   void TearDown() override {
     EXPECT_EQ(registry().outstandingReferences(), 0);
-    SimulatedMachine::install(nullptr);
+    Machine::install(nullptr);
   }
-  SimulatedRegistry& registry() { return machine_->registry(); }
+  MachineRegistry& registry() { return machine_->registry(); }
   io_service_t lookUp(const char* path) {
     return IORegistryEntryFromPath(kIOMasterPortDefault,
                                    (std::string("IOService:") + path).c_str());
   }
-  std::shared_ptr<SimulatedMachine> machine_;
+  std::shared_ptr<Machine> machine_;
 };
 
 TEST_F(SimulatedRegistryTest, IterationIsDocumentOrderAndCountsEveryHandle) {
@@ -277,12 +277,12 @@ TEST_F(SimulatedRegistryTest, ExtraPlugInReferencesAreCountedToo) {
 
 TEST_F(SimulatedRegistryTest, CallsWithoutAPlatformFail) {
   io_service_t echo = lookUp("/echo");
-  SimulatedMachine::install(nullptr);
+  Machine::install(nullptr);
   EXPECT_EQ(IORegistryEntryFromPath(kIOMasterPortDefault, "IOService:/echo"), 0u);
   EXPECT_EQ(IORegistryEntryCreateCFProperty(echo, "x"), std::nullopt);
   io_connect_t connection = 0;
   EXPECT_EQ(IOServiceOpen(echo, mach_task_self(), 0, &connection), kIOReturnNoDevice);
-  SimulatedMachine::install(machine_);
+  Machine::install(machine_);
   IOObjectRelease(echo);
 }
 
@@ -332,8 +332,8 @@ TEST(DriverBehaviourTableTest, EveryRowHasAKeyAndAFactory) {
     // Each row builds a behaviour from settings carrying only its key,
     // or refuses them with a reason.
     std::string error;
-    auto settings = SimulationSettings::parse(
-        PlistDictionary{{row.key, PlistValue(PlistDictionary{})}}, &error);
+    auto settings =
+        DriverSettings::parse(PlistDictionary{{row.key, PlistValue(PlistDictionary{})}}, &error);
     ASSERT_TRUE(settings) << row.key << ": " << error;
     auto behaviour = row.factory(*settings, &error);
     EXPECT_TRUE(behaviour != nullptr || !error.empty()) << row.key;

@@ -17,12 +17,12 @@
 
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
+#include "platform/Machine.h"
 #include "platform/PropertyList.h"
 #include "platform/ResourceBundle.h"
+#include "platform/ScopedMachine.h"
 #include "platform/SystemLog.h"
 #include "platform/simulated/ATASMARTDriverBehaviour.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
-#include "platform/simulated/SimulatedMachine.h"
 #include "registry/ZORIORegistryEntry.h"
 #include "smart/ZORSMARTStorageDevice.h"
 #include "smart/ZORSMARTTemperatureSensor.h"
@@ -173,9 +173,9 @@ class SMARTTest : public ::testing::Test {
     Bundle::setPluginBundle(ResourceBundle::forFiles(files));
     ZORSMARTStorageDevice::forgetLoadedTables();
     std::string error;
-    machine_ = SimulatedMachine::fromProfile(PlistValue(profile), "test", &error);
+    machine_ = Machine::fromProfile(PlistValue(profile), "test", &error);
     ASSERT_NE(machine_, nullptr) << error;
-    scoped_ = std::make_unique<ScopedSimulatedMachine>(machine_);
+    scoped_ = std::make_unique<ScopedMachine>(machine_);
   }
   void installDisks(const std::vector<DiskSpec>& disks, PlistArray more = {}) {
     PlistArray children;
@@ -185,7 +185,7 @@ class SMARTTest : public ::testing::Test {
   }
   // The simulated disk behind the registry entry named `name`.
   SimulatedATASMARTDisk& disk(const std::string& name) {
-    SimulatedEntry* entry = machine_->registry().findEntryNamed(name);
+    MachineEntry* entry = machine_->registry().findEntryNamed(name);
     SimulatedATASMARTDisk* disk = entry ? ATASMARTDriverBehaviour::diskOf(*entry) : nullptr;
     if (disk != nullptr) return *disk;
     ADD_FAILURE() << "no S.M.A.R.T. disk named " << name;
@@ -194,7 +194,7 @@ class SMARTTest : public ::testing::Test {
   }
   // The registry entry named `name`, found the way discovery finds it (by its class).
   std::shared_ptr<ZORIORegistryEntry> entryNamed(const std::string& name) {
-    SimulatedEntry* entry = machine_->registry().findEntryNamed(name);
+    MachineEntry* entry = machine_->registry().findEntryNamed(name);
     if (entry != nullptr) {
       auto found = ZORIORegistryEntry::serviceObjectsMatchingName(entry->className());
       for (const auto& candidate : found.value_or(ZORIORegistryEntryList{})) {
@@ -213,8 +213,8 @@ class SMARTTest : public ::testing::Test {
 
   ScopedManualClock clock_{1.0e9};
   ScopedLogCapture log_;
-  std::shared_ptr<SimulatedMachine> machine_;
-  std::unique_ptr<ScopedSimulatedMachine> scoped_;
+  std::shared_ptr<Machine> machine_;
+  std::unique_ptr<ScopedMachine> scoped_;
 };
 
 }  // namespace zor::testing

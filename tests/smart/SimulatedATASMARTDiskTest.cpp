@@ -28,8 +28,7 @@ TEST_P(SimulatedDiskRefusalTest, RefusesAMalformedDiskWithOneLine) {
       {"IOObjectClass", PlistValue("IOAHCIBlockStorageDevice")},
       {"ZORSimulation", PlistValue(PlistDictionary{{"ATASMART", GetParam().smart}})}});
   std::string error;
-  auto machine =
-      SimulatedMachine::fromProfile(PlistValue(profileWithEntries({entry})), "t.plist", &error);
+  auto machine = Machine::fromProfile(PlistValue(profileWithEntries({entry})), "t.plist", &error);
   EXPECT_EQ(machine, nullptr);
   EXPECT_NE(error.find(GetParam().reason), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos);

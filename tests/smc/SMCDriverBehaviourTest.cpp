@@ -87,8 +87,8 @@ TEST_F(SMCDriverBehaviourTest, MalformedKeyListsAreRefused) {
     PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
                          {"IORegistryEntryChildren", PlistArray{PlistValue(service)}}};
     std::string error;
-    auto machine = SimulatedMachine::fromProfile(
-        PlistValue(PlistDictionary{{"Registry", PlistValue(root)}}), "bad.plist", &error);
+    auto machine = Machine::fromProfile(PlistValue(PlistDictionary{{"Registry", PlistValue(root)}}),
+                                        "bad.plist", &error);
     EXPECT_EQ(machine, nullptr) << c.reason;
     EXPECT_NE(error.find(c.reason), std::string::npos) << error;
     EXPECT_NE(error.find("bad.plist"), std::string::npos) << error;

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Machine.h"
 #include "platform/PropertyList.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
-#include "platform/simulated/SimulatedMachine.h"
 #include "smc/ZORSMCCachedValue.h"
 #include "smc/ZORSystemManagementController.h"
 
@@ -69,15 +69,15 @@ class SMCTest : public ::testing::Test {
       EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
           << "a registry reference was not given back";
     }
-    SimulatedMachine::install(nullptr);
+    Machine::install(nullptr);
   }
 
   // Installs a machine built from `profile`; false when it is refused.
   bool install(const PlistValue& profile) {
     std::string error;
-    machine_ = SimulatedMachine::fromProfile(profile, "smc test profile", &error);
+    machine_ = Machine::fromProfile(profile, "smc test profile", &error);
     EXPECT_NE(machine_, nullptr) << error;
-    SimulatedMachine::install(machine_);
+    Machine::install(machine_);
     return machine_ != nullptr;
   }
   bool installKeys(PlistArray keys, PlistDictionary extraSimulation = {}) {
@@ -86,7 +86,7 @@ class SMCTest : public ::testing::Test {
 
   // The driver of the first SMC service.
   SMCDriverBehaviour& driver() {
-    SimulatedEntry* entry = machine_->registry().findEntryNamed("SMC");
+    MachineEntry* entry = machine_->registry().findEntryNamed("SMC");
     EXPECT_NE(entry, nullptr);
     SMCDriverBehaviour* behaviour = SMCDriverBehaviour::of(*entry);
     EXPECT_NE(behaviour, nullptr);
@@ -95,7 +95,7 @@ class SMCTest : public ::testing::Test {
   std::int64_t outstanding() const { return machine_->registry().outstandingReferences(); }
 
   ScopedManualClock clock_;
-  std::shared_ptr<SimulatedMachine> machine_;
+  std::shared_ptr<Machine> machine_;
 };
 
 }  // namespace zor::testing

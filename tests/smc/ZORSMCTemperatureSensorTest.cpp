@@ -136,12 +136,12 @@ TEST_F(ZORSMCTemperatureSensorTest, RawValueTruncatesAndMarksMissingReadings) {
     EXPECT_EQ(sensor->rawValue(), c.raw) << int(c.bytes[0]) << " " << int(c.bytes.back());
   }
   // A read that fails once the driver is gone is no reading either.
-  SimulatedMachine::install(nullptr);
+  Machine::install(nullptr);
   clock_.advance(2.0);
   ScopedLogCapture log;
   EXPECT_EQ(sensor->rawValue(), -1);
   EXPECT_EQ(sensor->valueConverter()->valueForRawSensorValue(-1), -1.0);
-  SimulatedMachine::install(machine_);
+  Machine::install(machine_);
 }
 
 TEST_F(ZORSMCTemperatureSensorTest, RegistersAndIsFoundThroughTheSensorModel) {

@@ -129,7 +129,7 @@ TEST(NSProcessInfoZORAdditionsTest, ProcessNameAndUserByProcessID) {
 TEST(NSProcessInfoZORAdditionsTest, TableThatGrowsBetweenTheQueriesGivesNothing) {
   InstalledMachine installed(machineWithProcesses());
   int queries = 0;
-  installed.machine().system().setProcessTableQueryHook([&](SimulatedSystem& system) {
+  installed.machine().system().setProcessTableQueryHook([&](MachineSystem& system) {
     // Every size query is followed by a new process before the read.
     if (++queries % 2 == 1) system.addProcess({500 + queries, "launchd", 0});
   });

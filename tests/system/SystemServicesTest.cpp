@@ -73,7 +73,7 @@ TEST(SystemServicesTest, MissingVariablesWritesAndBadPathsFail) {
 }
 
 TEST(SystemServicesTest, WithoutAMachineEveryQueryFails) {
-  SimulatedMachine::install(nullptr);
+  Machine::install(nullptr);
   std::size_t size = 0;
   EXPECT_EQ(os::sysctlbyname("hw.ncpu", nullptr, &size), -1);
   EXPECT_EQ(os::lookupGethostuuid(), nullptr);
@@ -95,8 +95,7 @@ TEST(SystemServicesTest, BadProfileKeysAreNamedInOneLineAndLoadNothing) {
     PlistDictionary profile = profileWithServices({});
     profile[key] = value;
     std::string error;
-    EXPECT_EQ(SimulatedMachine::fromProfile(PlistValue(profile), "bad.plist", &error), nullptr)
-        << key;
+    EXPECT_EQ(Machine::fromProfile(PlistValue(profile), "bad.plist", &error), nullptr) << key;
     EXPECT_NE(error.find("bad.plist"), std::string::npos) << error;
     EXPECT_NE(error.find(mentioned), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;

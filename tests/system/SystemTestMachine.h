@@ -11,9 +11,9 @@
 #include <string>
 #include <utility>
 
+#include "platform/Machine.h"
 #include "platform/PropertyList.h"
-#include "platform/simulated/ScopedSimulatedMachine.h"
-#include "platform/simulated/SimulatedMachine.h"
+#include "platform/ScopedMachine.h"
 #include "services/TestSupport.h"
 #include "system/ZORMachineInfo.h"
 
@@ -63,19 +63,19 @@ class InstalledMachine {
   explicit InstalledMachine(const PlistDictionary& profile) {
     ZORMachineInfo::forgetSharedMachineInfo();
     std::string error;
-    auto machine = SimulatedMachine::fromProfile(PlistValue(profile), "test profile", &error);
+    auto machine = Machine::fromProfile(PlistValue(profile), "test profile", &error);
     EXPECT_NE(machine, nullptr) << error;
-    if (machine) scope_ = std::make_unique<ScopedSimulatedMachine>(machine);
+    if (machine) scope_ = std::make_unique<ScopedMachine>(machine);
   }
   ~InstalledMachine() { ZORMachineInfo::forgetSharedMachineInfo(); }
   InstalledMachine(const InstalledMachine&) = delete;
   InstalledMachine& operator=(const InstalledMachine&) = delete;
 
   bool ok() const { return scope_ != nullptr; }
-  SimulatedMachine& machine() const { return scope_->machine(); }
+  Machine& machine() const { return scope_->machine(); }
 
  private:
-  std::unique_ptr<ScopedSimulatedMachine> scope_;
+  std::unique_ptr<ScopedMachine> scope_;
 };
 
 }  // namespace zor::testing

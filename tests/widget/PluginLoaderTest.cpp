@@ -14,12 +14,12 @@ namespace {
 TEST(PluginLoaderTest, HooksRunInClassLoadOrder) {
   std::vector<std::string> order;
   for (const PluginLoadHook& hook : pluginLoadHooks()) order.push_back(hook.className);
-  EXPECT_EQ(order,
-            (std::vector<std::string>{
-                "ZORSensor", "ZORAnalogDigitalConverter", "ZORHWTempDiodeSensor",
-                "ZORHWTemperatureSensor", "ZORMDDTemperatureSensor", "ZORSMARTTemperatureSensor",
-                "ZORXserveTemperatureSensor", "ZORTALVEROx86Monitor", "ZORSMCTemperatureSensor",
-                "PluginController", "ZORIORegistrySensorEntry", "ZORTALVEROx86Monitor"}));
+  EXPECT_EQ(order, (std::vector<std::string>{
+                       "ZORSensor", "ZORAnalogDigitalConverter", "ZORHWTempDiodeSensor",
+                       "ZORHWTemperatureSensor", "ZORMDDTemperatureSensor",
+                       "ZORSMARTTemperatureSensor", "ZORXserveTemperatureSensor",
+                       "ZORTALVEROx86Monitor", "ZORSMCTemperatureSensor", "ZORHwmonSensor",
+                       "PluginController", "ZORIORegistrySensorEntry", "ZORTALVEROx86Monitor"}));
   EXPECT_NE(pluginLoadHooks().front().run, nullptr) << "the registry comes first";
 }
 
