@@ -5,6 +5,8 @@ function(zor_embed_files out_var out_dir)
   file(GLOB_RECURSE embedded CONFIGURE_DEPENDS
        RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/resources/*)
+  # The systemd unit lies beside the bundle for the install script; the programs do not use it.
+  list(FILTER embedded EXCLUDE REGEX "\\.service$")
   # Composed profiles only; the fragments under machines/src/ are their sources.
   file(GLOB profiles CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/machines/*.plist)

@@ -59,6 +59,14 @@ HttpResponse HttpBridgeServer::answer(const HttpRequest& request) {
     return response;
   }
 
+  if (request.path == "/metrics") {
+    HttpResponse response;
+    response.setHeader("Cache-Control", "no-store");
+    response.setHeader("X-Content-Type-Options", "nosniff");
+    response.setContent(metricsText(), PrometheusExposition::kContentType);
+    return response;
+  }
+
   std::optional<std::string> path = RequestPolicy::widgetFilePath(request.path);
   std::optional<std::string> contents;
   if (path) {
@@ -77,15 +85,20 @@ HttpResponse HttpBridgeServer::answer(const HttpRequest& request) {
   return response;
 }
 
+std::string HttpBridgeServer::metricsText() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return metrics_.render();
+}
+
 bool HttpBridgeServer::start(uint16_t port, std::string* errorLine) {
   if (server_) {
     if (errorLine) *errorLine = "the server is already started";
     return false;
   }
-  LoopbackHttpServer::Limits limits;
+  HttpServer::Limits limits;
   limits.maxBodyBytes = kMaxRequestBytes;
   limits.workers = kWorkerThreads;
-  auto server = std::make_unique<LoopbackHttpServer>(
+  auto server = std::make_unique<HttpServer>(
       [this](const HttpRequest& request) { return answer(request); }, limits);
   std::string error;
   const uint16_t bound = server->bind("127.0.0.1", port, &error);

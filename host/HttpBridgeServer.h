@@ -1,8 +1,9 @@
 #pragma once
 // The widget host's HTTP transport: serves the widget's files from the plug-in
-// bundle and answers bridge requests POSTed to /bridge, on 127.0.0.1 and, when
-// the machine has it, on [::1], on the same port. Requests are checked with
-// RequestPolicy; bridge calls are handed to the dispatcher one at a time.
+// bundle, answers bridge requests POSTed to /bridge and serves the sensors'
+// metrics at GET /metrics, on 127.0.0.1 and, when the machine has it, on
+// [::1], on the same port. Requests are checked with RequestPolicy; bridge
+// calls and scrapes are handed to the library one at a time.
 // Used by zor-widget-host, the host tests and the benchmarks.
 
 #include <cstdint>
@@ -11,7 +12,8 @@
 #include <string>
 
 #include "host/BridgeDispatcher.h"
-#include "host/LoopbackHttpServer.h"
+#include "host/HttpServer.h"
+#include "widget/PrometheusExposition.h"
 
 namespace zor::host {
 
@@ -37,6 +39,9 @@ class HttpBridgeServer {
   // touches them holds this lock. Exposed for callers that share the dispatcher.
   std::mutex& dispatchMutex() { return mutex_; }
 
+  // The metrics text, read now under that lock; also for the metrics listener.
+  std::string metricsText();
+
   static constexpr size_t kMaxRequestBytes = 64 * 1024;
   // Every bridge call and file read runs under one lock, so more workers
   // would only wait; a few let a page's files be asked for side by side.
@@ -47,8 +52,9 @@ class HttpBridgeServer {
 
   BridgeDispatcher& dispatcher_;
   std::mutex mutex_;
+  PrometheusExposition metrics_;  // held by mutex_
   uint16_t port_ = 0;
-  std::unique_ptr<LoopbackHttpServer> server_;
+  std::unique_ptr<HttpServer> server_;
 };
 
 }  // namespace zor::host

@@ -4,7 +4,7 @@
 // the head (everything before the blank line) strictly, since the server
 // listens where any web page can make a browser send it requests: a malformed
 // line, a folded or repeated security-relevant field, or a transfer coding
-// is refused with the status that says why. Used by LoopbackHttpServer.
+// is refused with the status that says why. Used by HttpServer.
 
 #include <cstddef>
 #include <map>

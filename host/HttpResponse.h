@@ -2,7 +2,7 @@
 // One answer of the widget host's HTTP server: status, header fields and
 // body, written as HTTP/1.1 with its length and "Connection: close" (every
 // connection carries one request). Made by HttpBridgeServer, written by
-// LoopbackHttpServer.
+// HttpServer.
 
 #include <string>
 #include <utility>

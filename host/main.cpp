@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,38 +13,28 @@
 #include "host/BridgeDispatcher.h"
 #include "host/HostOptions.h"
 #include "host/HttpBridgeServer.h"
+#include "host/MetricsServer.h"
 #include "host/StdioBridge.h"
-#include "platform/Machine.h"
 #include "platform/UserDefaults.h"
-#include "platform/simulated/SimulatedMachine.h"
+#include "startup/MachineStartup.h"
 #include "widget/PluginLoader.h"
 
 using zor::host::BridgeDispatcher;
 using zor::host::HostOptions;
 using zor::host::HttpBridgeServer;
+using zor::host::MetricsServer;
 using zor::host::StdioBridge;
 
 namespace {
 
 // The machine notice goes to standard error in stdio mode, where standard
 // output carries answers only.
-void describeMachine(std::FILE* out, const HostOptions& options) {
-  auto machine = zor::Machine::current();
-  std::string name = machine ? machine->name() : std::string();
-  if (machine && machine->isDemo()) {
-    std::fprintf(out,
-                 "Machine: %s -- the built-in demo machine. It is SIMULATED: the readings "
-                 "are made up, not measured on this computer.\n",
-                 name.c_str());
-  } else {
-    std::fprintf(out,
-                 "Machine: %s -- simulated from the profile %s; the readings are not "
-                 "measured on this computer.\n",
-                 name.c_str(), options.machine.c_str());
-  }
+void describeMachine(std::FILE* out, const zor::MachineStartup::Outcome& started) {
+  std::fprintf(out, "%s\n", zor::MachineStartup::describe(started).c_str());
 }
 
-int serveHttp(BridgeDispatcher& dispatcher, const HostOptions& options) {
+int serveHttp(BridgeDispatcher& dispatcher, const HostOptions& options,
+              const zor::MachineStartup::Outcome& machine) {
   // SIGINT and SIGTERM are taken by one waiting thread, which stops the server
   // cleanly; the server's own threads never see them.
   sigset_t signals;
@@ -64,9 +55,22 @@ int serveHttp(BridgeDispatcher& dispatcher, const HostOptions& options) {
     std::fprintf(stderr, "zor-widget-host: %s\n", errorLine.c_str());
     return 1;
   }
-  describeMachine(stdout, options);
+  // Declared after the server, so it stops first.
+  std::unique_ptr<MetricsServer> metrics;
+  if (options.metricsListen) {
+    metrics = std::make_unique<MetricsServer>([&server] { return server.metricsText(); });
+    if (!metrics->start(*options.metricsListen, &errorLine)) {
+      std::fprintf(stderr, "zor-widget-host: %s\n", errorLine.c_str());
+      return 1;
+    }
+  }
+  describeMachine(stdout, machine);
   std::printf("Open the widget at http://127.0.0.1:%u/\n", server.port());
   if (server.servesIPv6()) std::printf("(also at http://[::1]:%u/)\n", server.port());
+  if (metrics) {
+    std::printf("Metrics for scraping at http://%s/metrics\n",
+                options.metricsListen->text(metrics->port()).c_str());
+  }
   std::printf("Press Ctrl-C to stop.\n");
   std::fflush(stdout);
 
@@ -76,6 +80,7 @@ int serveHttp(BridgeDispatcher& dispatcher, const HostOptions& options) {
     server.stop();
   });
   server.wait();
+  if (metrics) metrics->stop();
   // Should the server end by itself, wake the waiter so it can be joined.
   pthread_kill(waiter.native_handle(), SIGTERM);
   waiter.join();
@@ -96,12 +101,12 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  auto machine = zor::SimulatedMachine::load(options->machine, &errorLine);
-  if (!machine) {
-    std::fprintf(stderr, "zor-widget-host: %s\n", errorLine.c_str());
-    return 1;
+  const auto started = zor::MachineStartup::start({options->machine, options->root});
+  if (!started.machine) {
+    std::fprintf(stderr, "zor-widget-host: %s\n", started.errorLine.c_str());
+    return started.exitCode;
   }
-  zor::Machine::install(machine);
+  if (!started.notice.empty()) std::fprintf(stderr, "%s\n", started.notice.c_str());
   // After the install, which replaces the standard domain with the machine's.
   zor::UserDefaults::standard().setArgumentDomain(argc, argv);
   if (options->preferencesDirectory) {
@@ -111,9 +116,9 @@ int main(int argc, char** argv) {
 
   BridgeDispatcher dispatcher;
   if (options->stdio) {
-    describeMachine(stderr, *options);
+    describeMachine(stderr, started);
     StdioBridge(dispatcher).run(std::cin, std::cout);
     return 0;
   }
-  return serveHttp(dispatcher, *options);
+  return serveHttp(dispatcher, *options, started);
 }

@@ -36,6 +36,16 @@ class Bundle {
   // is none, and the key when the fallback is empty.
   virtual std::string localizedString(const std::string& key, const std::string& fallback,
                                       const std::string& table = "") const = 0;
+  // The same from the tables of `localization` ("en") instead of the current
+  // language, for texts that must not change with the user's language (the
+  // metrics' sensor names). A bundle of one language answers from that one.
+  virtual std::string localizedStringInLocalization(const std::string& localization,
+                                                    const std::string& key,
+                                                    const std::string& fallback,
+                                                    const std::string& table = "") const {
+    (void)localization;
+    return localizedString(key, fallback, table);
+  }
 
   // The bytes of resource `name`.`type` (e.g. "hddtemp", "db"), or nothing.
   // Looked for in the folder itself, then in the current language's and the

@@ -221,8 +221,14 @@ const StringsTable& ResourceBundle::table(const std::string& language,
 
 std::string ResourceBundle::localizedString(const std::string& key, const std::string& fallback,
                                             const std::string& tableName) const {
+  return localizedStringInLocalization(currentLocalization(), key, fallback, tableName);
+}
+
+std::string ResourceBundle::localizedStringInLocalization(const std::string& language,
+                                                          const std::string& key,
+                                                          const std::string& fallback,
+                                                          const std::string& tableName) const {
   const std::string name = tableName.empty() ? std::string("Localizable") : tableName;
-  const std::string language = currentLocalization();
   if (const std::string* value = table(language, name).find(key)) return *value;
   const std::string development = developmentLocalization();
   if (development != language) {

@@ -34,6 +34,9 @@ class ResourceBundle final : public Bundle {
   const PlistDictionary& infoDictionary() const override { return info_; }
   std::string localizedString(const std::string& key, const std::string& fallback,
                               const std::string& table = "") const override;
+  std::string localizedStringInLocalization(const std::string& localization, const std::string& key,
+                                            const std::string& fallback,
+                                            const std::string& table = "") const override;
   std::optional<std::string> resourceContents(const std::string& name,
                                               const std::string& type) const override;
   std::optional<std::string> fileContents(const std::string& relativePath) const override;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the default build, then the AddressSanitizer +
-# UndefinedBehaviorSanitizer build. Installs what is missing first.
+# UndefinedBehaviorSanitizer build, then the browser test of the widget and the
+# Prometheus test of the metrics and the test of the user service's install
+# script. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,4 +15,10 @@ for preset in default sanitize; do
 done
 if [ -d tests/browser ] && [ -f tests/browser/run.sh ]; then
   tests/browser/run.sh
+fi
+if [ -f tests/prometheus/run.sh ]; then
+  tests/prometheus/run.sh
+fi
+if [ -f tests/service/run.sh ]; then
+  tests/service/run.sh
 fi

@@ -1,6 +1,7 @@
 // zor-sensors: lists every sensor of a machine in the widget's sorted order,
 // as text or as one JSON array, with readings formatted as the widget shows
-// them. Loads the plug-in, makes one controller and lists what it holds.
+// them, or once in the metrics text format. Loads the plug-in, makes one
+// controller and lists what it holds.
 
 #include <cstdint>
 #include <cstdio>
@@ -11,21 +12,28 @@
 #include <string_view>
 
 #include "platform/Machine.h"
+#include "platform/MachineProfileRecorder.h"
 #include "platform/UserDefaults.h"
-#include "platform/simulated/SimulatedMachine.h"
+#include "startup/MachineStartup.h"
 #include "widget/PluginController.h"
 #include "widget/PluginLoader.h"
+#include "widget/PrometheusExposition.h"
 #include "widget/SensorListing.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zor-sensors [--machine demo|PROFILE.plist] [--json] [--unit C|F|K] [--prefs DIR] "
-    "[-DefaultsKey value ...]";
+    "usage: zor-sensors [--machine this|demo|PROFILE.plist] [--root DIR] [--json | --prometheus] "
+    "[--unit C|F|K] [--prefs DIR] [-DefaultsKey value ...]\n"
+    "       zor-sensors --machine this [--root DIR] --dump-profile FILE [--keep-identity]";
 
 struct Options {
-  std::string machine = "demo";
+  std::optional<std::string> machine;  // none: chosen at start-up
+  std::optional<std::string> root;
+  std::optional<std::string> dumpProfile;
+  bool keepIdentity = false;
   bool json = false;
+  bool prometheus = false;  // the metrics text once, for a textfile collector or cron
   std::int32_t unitIndex = 0;
   std::optional<std::string> preferencesDirectory;
 };
@@ -63,9 +71,21 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
     };
     if (argument == "--json" && !hasInlineValue) {
       options.json = true;
+    } else if (argument == "--prometheus" && !hasInlineValue) {
+      options.prometheus = true;
     } else if (argument == "--machine") {
-      if (!takeValue() || value.empty()) return "--machine needs a value (demo or a profile file)";
+      if (!takeValue() || value.empty()) {
+        return "--machine needs a value (this, demo or a profile file)";
+      }
       options.machine = std::string(value);
+    } else if (argument == "--root") {
+      if (!takeValue() || value.empty()) return "--root needs a folder";
+      options.root = std::string(value);
+    } else if (argument == "--dump-profile") {
+      if (!takeValue() || value.empty()) return "--dump-profile needs a file";
+      options.dumpProfile = std::string(value);
+    } else if (argument == "--keep-identity" && !hasInlineValue) {
+      options.keepIdentity = true;
     } else if (argument == "--unit") {
       if (!takeValue()) return "--unit needs a value (C, F or K)";
       auto index = unitIndexFor(value);
@@ -84,7 +104,27 @@ std::optional<std::string> parse(int argc, char** argv, Options& options) {
       return "unknown argument '" + std::string(argv[i]) + "'";
     }
   }
+  if (options.json && options.prometheus) return "--json and --prometheus exclude each other";
+  if (options.dumpProfile && options.machine != "this") {
+    return "--dump-profile records this computer: use it with --machine this";
+  }
+  if (options.keepIdentity && !options.dumpProfile) return "--keep-identity needs --dump-profile";
   return std::nullopt;
+}
+
+// Writes the installed machine as a profile; the exit code.
+int dumpProfile(const zor::Machine& machine, const Options& options) {
+  std::string error;
+  if (!zor::MachineProfileRecorder::write(machine, options.keepIdentity, *options.dumpProfile,
+                                          &error)) {
+    std::fprintf(stderr, "zor-sensors: cannot write \"%s\": %s\n", options.dumpProfile->c_str(),
+                 error.c_str());
+    return 1;
+  }
+  std::printf("Machine: %s recorded in %s%s\n", machine.name().c_str(),
+              options.dumpProfile->c_str(),
+              options.keepIdentity ? "" : " (serial numbers and UUIDs replaced by placeholders)");
+  return 0;
 }
 
 }  // namespace
@@ -98,13 +138,14 @@ int main(int argc, char** argv) {
     }
     return usageError(*problem);
   }
-  std::string errorLine;
-  std::shared_ptr<zor::Machine> machine = zor::SimulatedMachine::load(options.machine, &errorLine);
-  if (!machine) {
-    std::fprintf(stderr, "zor-sensors: %s\n", errorLine.c_str());
-    return 2;
+  const auto started = zor::MachineStartup::start({options.machine, options.root});
+  if (!started.machine) {
+    std::fprintf(stderr, "zor-sensors: %s\n", started.errorLine.c_str());
+    return started.exitCode;
   }
-  zor::Machine::install(machine);
+  if (!started.notice.empty()) std::fprintf(stderr, "%s\n", started.notice.c_str());
+  const std::shared_ptr<zor::Machine>& machine = started.machine;
+  if (options.dumpProfile) return dumpProfile(*machine, options);
   zor::UserDefaults::standard().setArgumentDomain(argc, argv);
   if (options.preferencesDirectory) {
     zor::UserDefaults::setPreferencesDirectory(*options.preferencesDirectory);
@@ -119,18 +160,23 @@ int main(int argc, char** argv) {
   controller->init();
   controller->setTemperatureUnitIndex(options.unitIndex);
 
-  if (options.json) {
+  if (options.prometheus) {
+    std::fputs(zor::PrometheusExposition::render(*controller).c_str(), stdout);
+  } else if (options.json) {
     // Texts from hardware may hold bytes that are not UTF-8: replace them rather than fail.
     std::string listing = zor::SensorListing::json(*controller)
                               .dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     std::printf("%s\n", listing.c_str());
   } else {
-    std::printf("Machine: %s (simulated)\n", machine->name().c_str());
+    const bool live = started.kind == zor::MachineStartup::Kind::ThisComputer;
+    std::printf("Machine: %s (%s)\n", machine->name().c_str(),
+                live ? "this computer" : "simulated");
     std::fputs(zor::SensorListing::text(*controller).c_str(), stdout);
   }
   if (controller->sensorArray().empty()) {
-    // In JSON mode the array stays clean on standard output; the notice goes beside it.
-    std::fprintf(options.json ? stderr : stdout, "%s\n",
+    // In JSON and metrics mode the output stays clean on standard output; the notice goes beside
+    // it.
+    std::fprintf(options.json || options.prometheus ? stderr : stdout, "%s\n",
                  controller->localizedStatusMessage().c_str());
   }
   return 0;

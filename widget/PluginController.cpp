@@ -358,6 +358,17 @@ std::string PluginController::localizedSensorNameAtIndex(std::int32_t sensorInde
   return bundle.localizedString(displayName, displayName);
 }
 
+std::string PluginController::sensorNameAtIndexInLocalization(std::int32_t sensorIndex,
+                                                              const std::string& localization) {
+  ZORSensor* sensor = sensorAt(sensorIndex);
+  if (sensor == nullptr) return "";
+  const Bundle& bundle = Bundle::pluginBundle();
+  const std::string& location = sensor->locationIdentifierRef();
+  std::string displayName =
+      bundle.localizedStringInLocalization(localization, location, location, "SensorLocations");
+  return bundle.localizedStringInLocalization(localization, displayName, displayName);
+}
+
 std::string PluginController::localizedDifferentiatingSensorNameAtIndex(std::int32_t sensorIndex) {
   return localizedSensorNameAtIndex(sensorIndex);
 }

@@ -74,6 +74,11 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
   void setMaximumSensorNameWidth(float width);
   std::string localizedStringForElementWithName(const std::string& name);
   std::string localizedSensorNameAtIndex(std::int32_t sensorIndex);
+  // The display name from the string tables of `localization` ("en"),
+  // whatever the user's language: the metrics label sensors with it, so a
+  // series keeps its name when the host runs under another locale.
+  std::string sensorNameAtIndexInLocalization(std::int32_t sensorIndex,
+                                              const std::string& localization);
   std::string localizedDifferentiatingSensorNameAtIndex(std::int32_t sensorIndex);
   // The name shortened to the label width. A one-character name that does
   // not fit has no shortened form (nullopt) here; the script-facing

@@ -58,7 +58,7 @@ class HostProgramTest : public ::testing::Test {
 TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
   const std::string prefs = (dir_ / "prefs").string();
   ProgramRun r =
-      run("--stdio --prefs '" + prefs + "'",
+      run("--stdio --machine demo --prefs '" + prefs + "'",
           "{\"id\": 1, \"instance\": \"A\", \"call\": \"numberOfAvailableSensors\", "
           "\"args\": []}\n"
           "{\"id\": 2, \"instance\": \"A\", \"call\": \"setWidgetIdentifier\", "

@@ -1,10 +1,10 @@
 #pragma once
-// A small HTTP/1.1 server for loopback addresses: it accepts on one or more
-// bound sockets, reads one request per connection (head and body within
-// their limits and a read timeout), hands it to one handler and writes the
+// A small HTTP/1.1 server: it accepts on one or more bound sockets, reads
+// one request per connection (head and body within their limits and a read
+// timeout), hands it to one handler and writes the
 // answer, then closes the connection. Nothing wakes while no request comes:
 // accepting threads block in accept(), workers wait on a condition. Used by
-// HttpBridgeServer; it knows nothing of the widget.
+// HttpBridgeServer (loopback) and MetricsServer; it knows nothing of either.
 
 #include <condition_variable>
 #include <cstddef>
@@ -21,7 +21,7 @@
 
 namespace zor::host {
 
-class LoopbackHttpServer {
+class HttpServer {
  public:
   using Handler = std::function<HttpResponse(const HttpRequest&)>;
 
@@ -32,13 +32,14 @@ class LoopbackHttpServer {
     std::size_t workers = 3;
   };
 
-  LoopbackHttpServer(Handler handler, Limits limits);
-  ~LoopbackHttpServer();
-  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
-  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+  HttpServer(Handler handler, Limits limits);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
 
-  // Binds and listens on `address` ("127.0.0.1", "::1"); port 0 lets the
-  // system choose. The bound port, or 0 with `errorLine` when it fails.
+  // Binds and listens on `address` (an IPv4 or IPv6 address or a host name:
+  // "127.0.0.1", "::1", "localhost", "0.0.0.0"); port 0 lets the system
+  // choose. The bound port, or 0 with `errorLine` when it fails.
   uint16_t bind(const std::string& address, uint16_t port, std::string* errorLine);
   std::size_t listenerCount() const { return listeners_.size(); }
 

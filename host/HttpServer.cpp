@@ -1,6 +1,7 @@
-#include "host/LoopbackHttpServer.h"
+#include "host/HttpServer.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -65,71 +66,57 @@ HttpResponse plainError(int status) {
 
 }  // namespace
 
-LoopbackHttpServer::LoopbackHttpServer(Handler handler, Limits limits)
+HttpServer::HttpServer(Handler handler, Limits limits)
     : handler_(std::move(handler)), limits_(limits) {}
 
-LoopbackHttpServer::~LoopbackHttpServer() {
+HttpServer::~HttpServer() {
   stop();
   wait();
   for (int fd : listeners_) ::close(fd);
 }
 
-uint16_t LoopbackHttpServer::bind(const std::string& address, uint16_t port,
-                                  std::string* errorLine) {
-  sockaddr_storage storage{};
-  socklen_t length = 0;
-  const bool v6 = address.find(':') != std::string::npos;
-  if (v6) {
-    auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-    a->sin6_family = AF_INET6;
-    a->sin6_port = htons(port);
-    if (inet_pton(AF_INET6, address.c_str(), &a->sin6_addr) != 1)
-      length = 0;
-    else
-      length = sizeof *a;
-  } else {
-    auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-    a->sin_family = AF_INET;
-    a->sin_port = htons(port);
-    if (inet_pton(AF_INET, address.c_str(), &a->sin_addr) != 1)
-      length = 0;
-    else
-      length = sizeof *a;
-  }
-  auto fail = [&](const char* what) -> uint16_t {
-    if (errorLine) {
-      *errorLine = std::string(what) + " " + address + ":" + std::to_string(port) + ": " +
-                   std::strerror(errno);
-    }
+uint16_t HttpServer::bind(const std::string& address, uint16_t port, std::string* errorLine) {
+  auto fail = [&](const std::string& why) -> uint16_t {
+    if (errorLine)
+      *errorLine = "could not listen on " + address + ":" + std::to_string(port) + ": " + why;
     return 0;
   };
-  if (length == 0) {
-    errno = EINVAL;
-    return fail("not an address:");
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int resolved = ::getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found);
+  if (resolved != 0) return fail(gai_strerror(resolved));
+  std::string why = "no address";
+  int fd = -1;
+  for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+    fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) {
+      why = std::strerror(errno);
+      continue;
+    }
+    // SO_REUSEADDR only: SO_REUSEPORT would let a second process bind our
+    // port and take a share of our connections; a busy port must fail instead.
+    int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (::bind(fd, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd, kBacklog) != 0) {
+      why = std::strerror(errno);
+      ::close(fd);
+      fd = -1;
+    }
   }
-  const int fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return fail("could not listen on");
-  // SO_REUSEADDR only: SO_REUSEPORT would let a second process bind our port
-  // and take a share of our connections; a busy port must fail instead.
-  int yes = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  if (v6) setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &yes, sizeof yes);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0 ||
-      ::listen(fd, kBacklog) != 0) {
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return fail("could not listen on");
-  }
+  ::freeaddrinfo(found);
+  if (fd < 0) return fail(why);
   sockaddr_storage bound{};
   socklen_t boundLength = sizeof bound;
   getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength);
   listeners_.push_back(fd);
-  return ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                  : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+  return ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                           : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
 }
 
-void LoopbackHttpServer::start() {
+void HttpServer::start() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (started_) return;
   started_ = true;
@@ -137,7 +124,7 @@ void LoopbackHttpServer::start() {
   for (std::size_t i = 0; i < limits_.workers; ++i) threads_.emplace_back([this] { work(); });
 }
 
-void LoopbackHttpServer::stop() {
+void HttpServer::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return;
@@ -149,7 +136,7 @@ void LoopbackHttpServer::stop() {
   stopped_.notify_all();
 }
 
-void LoopbackHttpServer::wait() {
+void HttpServer::wait() {
   {
     std::unique_lock<std::mutex> lock(mutex_);
     stopped_.wait(lock, [this] { return stopping_; });
@@ -162,7 +149,7 @@ void LoopbackHttpServer::wait() {
   waiting_.clear();
 }
 
-void LoopbackHttpServer::acceptOn(int listener) {
+void HttpServer::acceptOn(int listener) {
   for (;;) {
     const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -176,7 +163,7 @@ void LoopbackHttpServer::acceptOn(int listener) {
   }
 }
 
-void LoopbackHttpServer::work() {
+void HttpServer::work() {
   for (;;) {
     int connection = -1;
     {
@@ -190,7 +177,7 @@ void LoopbackHttpServer::work() {
   }
 }
 
-bool LoopbackHttpServer::readRequest(int connection, HttpRequest* request, int* status) {
+bool HttpServer::readRequest(int connection, HttpRequest* request, int* status) {
   std::string received;
   std::size_t headEnd = std::string::npos;
   char buffer[4096];
@@ -235,7 +222,7 @@ bool LoopbackHttpServer::readRequest(int connection, HttpRequest* request, int* 
   return true;
 }
 
-void LoopbackHttpServer::serve(int connection) {
+void HttpServer::serve(int connection) {
   setTimeouts(connection, limits_.timeoutSeconds);
   int yes = 1;
   // Answers go out in one write; without this the last piece would wait for
