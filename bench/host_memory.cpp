@@ -18,7 +18,7 @@ void BM_HostResidentMemory(benchmark::State& state) {
   const double targetMegabytes = instances == 1 ? 10.0 : 15.0;
   std::map<std::string, double> status;
   for (auto _ : state) {
-    HostProcess host;
+    HostProcess host({"--machine", "demo"});
     if (!host.running()) {
       state.SkipWithError("the host did not start");
       return;
