@@ -6,7 +6,7 @@
 # (ZOR_BENCH_POLL_SECONDS to change that). Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh python3
+scripts/install-deps.sh python3 lm-sensors
 cmake --preset default >/dev/null
 if [ $# -gt 0 ]; then
   programs=("$@")
