@@ -39,7 +39,7 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
-void lingerAndClose(int fd) {
+void linger(int fd) {
   ::shutdown(fd, SHUT_WR);
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kLingerMilliseconds);
@@ -53,7 +53,6 @@ void lingerAndClose(int fd) {
     if (::poll(&readable, 1, static_cast<int>(left)) <= 0) break;
     if (::recv(fd, discard, sizeof discard, 0) <= 0) break;
   }
-  ::close(fd);
 }
 
 HttpResponse plainError(int status) {
@@ -132,6 +131,12 @@ void HttpServer::stop() {
   }
   // Wakes the threads blocked in accept().
   for (int fd : listeners_) ::shutdown(fd, SHUT_RDWR);
+  // A connection that sends nothing (a browser's spare one) must not keep a
+  // worker, and so the stop, waiting for its read timeout.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (int fd : serving_) ::shutdown(fd, SHUT_RDWR);
+  }
   connectionWaiting_.notify_all();
   stopped_.notify_all();
 }
@@ -172,8 +177,14 @@ void HttpServer::work() {
       if (stopping_) return;
       connection = waiting_.front();
       waiting_.pop_front();
+      serving_.insert(connection);
     }
     serve(connection);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      serving_.erase(connection);
+    }
+    ::close(connection);
   }
 }
 
@@ -240,11 +251,10 @@ void HttpServer::serve(int connection) {
   } else if (status != 0) {
     response = plainError(status);
   } else {
-    ::close(connection);
     return;
   }
   writeAll(connection, response.serialized());
-  lingerAndClose(connection);
+  linger(connection);
 }
 
 }  // namespace zor::host

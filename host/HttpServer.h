@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,7 +46,8 @@ class HttpServer {
 
   // Starts accepting on every bound socket, in the background.
   void start();
-  // Stops accepting, lets the requests under way finish, and returns at once.
+  // Stops accepting, ends the connections being served (a request under
+  // way is cut short), and returns at once.
   void stop();
   // Blocks until stop() has been called and every thread has ended.
   void wait();

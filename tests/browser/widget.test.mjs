@@ -2,21 +2,24 @@
 // the demo machine: two readings with units and icons, the back side with
 // another sensor and Fahrenheit, the choices kept over a reload, and a second
 // tab with choices of its own, and a hidden page that stops polling. Saves a
-// screenshot of the front.
+// screenshot of the front. Then the host on a recorded Linux tree: the tree's
+// sensors as zor-sensors lists them, and a choice kept after the host restarts.
 //
-// Environment: ZOR_WIDGET_HOST (the host program), ZOR_BROWSER_OUTPUT (where
-// the screenshot goes).
+// Environment: ZOR_WIDGET_HOST (the host program), ZOR_SENSORS (the sensor
+// CLI), ZOR_BROWSER_OUTPUT (where the screenshot goes).
 
-import {spawn} from 'node:child_process';
+import {execFileSync, spawn} from 'node:child_process';
 import {mkdtempSync, mkdirSync, readdirSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
+import {fileURLToPath} from 'node:url';
 import {chromium} from 'playwright-core';
 
 const hostProgram = process.env.ZOR_WIDGET_HOST;
+const sensorsProgram = process.env.ZOR_SENSORS;
 const outputDir = process.env.ZOR_BROWSER_OUTPUT;
-if (!hostProgram || !outputDir) {
-  console.error('ZOR_WIDGET_HOST and ZOR_BROWSER_OUTPUT must be set');
+if (!hostProgram || !sensorsProgram || !outputDir) {
+  console.error('ZOR_WIDGET_HOST, ZOR_SENSORS and ZOR_BROWSER_OUTPUT must be set');
   process.exit(2);
 }
 
@@ -35,10 +38,11 @@ function check(what, ok, detail = '') {
   }
 }
 
-// Starts the host on a free port and resolves with its address and output.
-function startHost(prefsDir) {
+// Starts the host on the machine named (the demo machine unless told) and on
+// a free port unless told, and resolves with its address and output.
+function startHost(prefsDir, {machine = ['--machine', 'demo'], port = '0'} = {}) {
   return new Promise((resolve, reject) => {
-    const child = spawn(hostProgram, ['--port', '0', '--prefs', prefsDir],
+    const child = spawn(hostProgram, [...machine, '--port', port, '--prefs', prefsDir],
         {stdio: ['ignore', 'pipe', 'pipe']});
     let output = '';
     const timer = setTimeout(() => reject(new Error('host printed no address: ' + output)),
@@ -55,6 +59,13 @@ function startHost(prefsDir) {
     child.stderr.on('data', (chunk) => (output += chunk));
     child.on('exit', (code) => reject(new Error(`host ended (${code}): ${output}`)));
   });
+}
+
+async function stopHost(host) {
+  if (host.child.exitCode !== null || host.child.signalCode !== null) return;
+  const ended = new Promise((resolve) => host.child.once('exit', resolve));
+  host.child.kill('SIGTERM');
+  await ended;
 }
 
 const readingPattern = /^\s*-?\d+(?:[.,]\d+)?\s?\S+$/;
@@ -108,6 +119,71 @@ async function flipToFront(page) {
   await page.waitForFunction(() => !document.getElementById('card').classList.contains('flipped'),
       null, {timeout: TIMEOUT});
   await waitUntilShowing(page);
+}
+
+// The host on a recorded Linux tree (a desktop: coretemp cores and an
+// nct6798 Super-I/O chip). The front shows the names and readings that
+// zor-sensors prints for the same tree; a sensor and Fahrenheit chosen on the
+// back are still shown after the host is stopped and started again with the
+// same --prefs folder (on the same port, so the tab keeps its instance).
+async function recordedTreeScenario(context, work) {
+  const tree = fileURLToPath(new URL('../linux/trees/desktop-nct6798', import.meta.url));
+  const machine = ['--machine', 'this', '--root', tree];
+  const cliPrefs = path.join(work, 'cli-prefs');
+  const prefsDir = path.join(work, 'tree-prefs');
+  mkdirSync(cliPrefs);
+  mkdirSync(prefsDir);
+  const listed = (unit) => JSON.parse(execFileSync(sensorsProgram,
+      [...machine, '--prefs', cliPrefs, '--json', '--unit', unit],
+      {stdio: ['ignore', 'pipe', 'ignore']}));
+  const at = (list, index) => list.find((s) => s.index === index);
+  const sameAs = (shown, sensor) => sensor !== undefined && shown.name === sensor.localizedName &&
+      shown.reading === sensor.reading;
+  const celsius = listed('C');
+  let host = await startHost(prefsDir, {machine});
+  const page = await context.newPage();
+  const pageErrors = [];
+  page.on('pageerror', (e) => pageErrors.push(String(e)));
+  try {
+    await page.goto(host.url);
+    await waitUntilShowing(page);
+    const before = await choices(page);
+    const shown = await front(page);
+    check('the tree\'s front shows what zor-sensors lists for those sensors',
+        shown.every((p, d) => sameAs(p, at(celsius, [before.first, before.second][d]))),
+        JSON.stringify(shown.map((p) => [p.name, p.reading])));
+    const chips = new Set([before.first, before.second].map((i) => at(celsius, i)?.sensorName));
+    check('the tree\'s front shows a CPU core and a Super-I/O channel',
+        chips.has('coretemp') && chips.has('nct6798'), [...chips].join(', '));
+
+    await flipToBack(page);
+    const options = await page.$$eval('#sensor0 option', (o) => o.map((e) => e.textContent));
+    check('the tree\'s menu lists every sensor zor-sensors lists',
+        options.length === celsius.length + 1 &&
+        celsius.every((s) => options[s.index + 1] === s.localizedName), JSON.stringify(options));
+    const chosen = celsius.find((s) => s.quantityType === 6 && s.value > 0);
+    await page.selectOption('#sensor0', String(chosen.index));
+    await page.selectOption('#unit', '1');
+    await flipToFront(page);
+
+    await stopHost(host);
+    host = await startHost(prefsDir, {machine, port: new URL(host.url).port});
+    await page.reload();
+    await waitUntilShowing(page);
+    const fahrenheit = listed('F');
+    const kept = await choices(page);
+    const restarted = await front(page);
+    check('the tree\'s choice and Fahrenheit are kept after a restart',
+        kept.first === chosen.index && kept.second === before.second && kept.unit === 1 &&
+        sameAs(restarted[0], at(fahrenheit, chosen.index)) &&
+        sameAs(restarted[1], at(fahrenheit, before.second)) && /°F$/.test(restarted[1].reading),
+        JSON.stringify({kept, restarted: restarted.map((p) => [p.name, p.reading])}));
+    check('the tree\'s page raised no script errors', pageErrors.length === 0,
+        pageErrors.join('; '));
+  } finally {
+    await page.close();
+    await stopHost(host);
+  }
 }
 
 async function main() {
@@ -240,10 +316,11 @@ async function main() {
 
     check('the page raised no script errors', pageErrors.length === 0, pageErrors.join('; '));
     check('the choices were stored in the --prefs folder', readdirSync(prefsDir).length > 0);
+
+    await recordedTreeScenario(context, work);
   } finally {
     if (context) await context.close();
-    host.child.kill('SIGTERM');
-    await new Promise((resolve) => host.child.once('exit', resolve));
+    await stopHost(host);
     rmSync(work, {recursive: true, force: true});
   }
 }

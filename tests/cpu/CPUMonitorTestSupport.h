@@ -41,10 +41,10 @@ struct StatusSpec {
   std::uint32_t driverVersion = 7;
   std::uint64_t platformInfo = 0;
   std::uint32_t statusFlags = 0x1;
-  std::vector<CoreSpec> cores;
+  std::vector<CoreSpec> cores{};
   std::uint64_t turboRatioLimits = 0;
   // The core count written in the header, when it should differ from cores.size().
-  std::optional<std::uint32_t> announcedCores;
+  std::optional<std::uint32_t> announcedCores{};
   // Bytes cut from the end of the encoded block.
   std::size_t truncateBy = 0;
 };
@@ -85,41 +85,10 @@ inline std::vector<CoreSpec> uniformCores(std::size_t count,
   return std::vector<CoreSpec>(count, CoreSpec{updateTime, thermalReading, 0, 0});
 }
 
-struct DriverSpec {
-  std::string brand = "Intel(R) Core(TM)2 Duo CPU     T7700  @ 2.40GHz";
-  std::int64_t signature = 1776;
-  PlistValue status;
-  // With the simulated driver ("CPUMonitor" behaviour), "ForceUpdate" refreshes the block.
-  bool liveDriver = false;
-  PlistDictionary wave;
-};
-
-inline PlistValue driverEntry(const DriverSpec& spec) {
-  PlistDictionary entry{{"IOObjectClass", PlistValue(kDriverClass)},
-                        {"IORegistryEntryName", PlistValue("CPUMonitor")},
-                        {"CPUBrand", PlistValue(spec.brand)},
-                        {"CPUSignature", PlistValue::integer(spec.signature)},
-                        {"CPUStatus", spec.status}};
-  PlistDictionary simulation;
-  if (spec.liveDriver) simulation["CPUMonitor"] = PlistValue(PlistDictionary{});
-  if (!spec.wave.empty()) simulation["Wave"] = PlistValue(spec.wave);
-  if (!simulation.empty()) entry["ZORSimulation"] = PlistValue(simulation);
-  return PlistValue(entry);
-}
-
 inline PlistValue waveCurve(double base, double amplitude, double period) {
   return PlistValue(PlistDictionary{{"Base", PlistValue::real(base)},
                                     {"Amplitude", PlistValue::real(amplitude)},
                                     {"PeriodSeconds", PlistValue::real(period)}});
-}
-
-inline PlistValue profileWithDriver(const DriverSpec& driver) {
-  PlistArray children{driverEntry(driver)};
-  PlistDictionary root{{"IOObjectClass", PlistValue("IORegistryEntry")},
-                       {"IORegistryEntryName", PlistValue("Root")},
-                       {"IORegistryEntryChildren", PlistValue(children)}};
-  return PlistValue(
-      PlistDictionary{{"Name", PlistValue("cpu test machine")}, {"Registry", PlistValue(root)}});
 }
 
 // Installs a machine per test on a manual clock; at the end checks that
@@ -142,23 +111,34 @@ class CPUMonitorTest : public ::testing::Test {
 
   std::uint32_t now() { return static_cast<std::uint32_t>(clock_.clock().now()); }
 
-  void install(const DriverSpec& driver) {
-    std::string error;
-    machine_ = Machine::fromProfile(profileWithDriver(driver), "cpu test", &error);
-    ASSERT_NE(machine_, nullptr) << error;
-    Machine::install(machine_);
-  }
   // One driver with the given block and brand/signature. The default
-  // processor family (1776) keeps the default junction limits.
+  // processor family (1776) keeps the default junction limits. With
+  // `liveDriver` the simulated driver ("CPUMonitor" behaviour) refreshes the
+  // block on "ForceUpdate", following the `wave` curves.
   void installBlock(const StatusSpec& status, std::int64_t signature = 1776,
                     const std::string& brand = "Intel(R) Core(TM)2 Duo CPU     T7700  @ 2.40GHz",
-                    bool liveDriver = false) {
-    DriverSpec driver;
-    driver.status = PlistValue(encodeStatus(status));
-    driver.signature = signature;
-    driver.brand = brand;
-    driver.liveDriver = liveDriver;
-    install(driver);
+                    bool liveDriver = false, const PlistDictionary& wave = {}) {
+    PlistDictionary driver{{"IOObjectClass", PlistValue(kDriverClass)},
+                           {"IORegistryEntryName", PlistValue("CPUMonitor")},
+                           {"CPUBrand", PlistValue(brand)},
+                           {"CPUSignature", PlistValue::integer(signature)},
+                           {"CPUStatus", PlistValue(encodeStatus(status))}};
+    PlistDictionary simulation;
+    if (liveDriver) simulation["CPUMonitor"] = PlistValue(PlistDictionary{});
+    if (!wave.empty()) simulation["Wave"] = PlistValue(wave);
+    if (!simulation.empty()) driver["ZORSimulation"] = PlistValue(simulation);
+    PlistDictionary root{{"IOObjectClass", PlistValue("IORegistryEntry")},
+                         {"IORegistryEntryName", PlistValue("Root")},
+                         {"IORegistryEntryChildren", PlistValue(PlistArray{PlistValue(driver)})}};
+    if (machine_) {
+      EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
+          << "a registry reference was not given back";
+    }
+    std::string error;
+    machine_ = Machine::fromProfile(PlistValue(PlistDictionary{{"Registry", PlistValue(root)}}),
+                                    "cpu test", &error);
+    ASSERT_NE(machine_, nullptr) << error;
+    Machine::install(machine_);
   }
   // Replaces the published block.
   void publish(const StatusSpec& status) {

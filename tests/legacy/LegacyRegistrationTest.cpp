@@ -11,7 +11,7 @@
 #include "legacy/ZORMDDTemperatureSensor.h"
 #include "legacy/ZORXserveTemperatureSensor.h"
 #include "sensors/ScopedSensorClassRegistry.h"
-#include "tests/legacy/CardRecord.h"
+#include "tests/legacy/LegacyTestMachine.h"
 #include "widget/PluginLoader.h"
 
 namespace zor::testing {

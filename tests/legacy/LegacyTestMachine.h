@@ -1,7 +1,8 @@
 #pragma once
 // Small machines for the legacy sensor tests, built as property-list trees in
 // the test: a platform entry whose children are driver entries with
-// IOHWSensor services, card-record services, SMU entries and so on. The
+// IOHWSensor services, G5 processor-card records (160 bytes written field by
+// field, big-endian), SMU entries and so on. The
 // fixture installs the machine and, after every test, checks that every
 // registry reference taken was given back.
 
@@ -65,6 +66,38 @@ inline PlistValue profileWith(std::vector<PlistValue> children) {
       registryEntry("IOPlatformExpertDevice", "TestMachine1,1", {}, std::move(children));
   PlistValue root = registryEntry("IORegistryEntry", "Root", {}, {platform});
   return PlistDictionary{{"Name", "legacy test machine"}, {"Registry", root}};
+}
+
+// A card record written the way the card's firmware lays it out (big-endian).
+class CardRecord {
+ public:
+  explicit CardRecord(std::size_t length = 160) : bytes_(length, 0) {}
+  CardRecord& u8(std::size_t offset, std::uint8_t value) {
+    bytes_.at(offset) = value;
+    return *this;
+  }
+  CardRecord& u16(std::size_t offset, std::uint16_t value) {
+    return u8(offset, static_cast<std::uint8_t>(value >> 8))
+        .u8(offset + 1, static_cast<std::uint8_t>(value));
+  }
+  CardRecord& u32(std::size_t offset, std::uint32_t value) {
+    return u16(offset, static_cast<std::uint16_t>(value >> 16))
+        .u16(offset + 2, static_cast<std::uint16_t>(value));
+  }
+  CardRecord& text(std::size_t offset, const std::string& value) {
+    for (std::size_t i = 0; i < value.size(); ++i)
+      u8(offset + i, static_cast<std::uint8_t>(value[i]));
+    return *this;
+  }
+  PlistValue data() const { return bytes(bytes_); }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// A card-record service: "name" cpuid and the record as "cpuid".
+inline PlistValue cardService(const PlistValue& record, const std::string& name = "cpuid") {
+  return registryEntry("PPCI2CInterface", "cpuid", {{"name", name}, {"cpuid", record}});
 }
 
 class LegacyMachineTest : public ::testing::Test {

@@ -2,47 +2,33 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "platform/SystemLog.h"
 
 namespace zor {
 namespace {
 
-struct EscapeCase {
-  const char* name;
-  std::string source;
-  std::string expected;
-};
-class StringsEscapeTest : public ::testing::TestWithParam<EscapeCase> {};
+using Entries = std::map<std::string, std::string>;
 
-TEST_P(StringsEscapeTest, DecodesValue) {
-  ScopedLogCapture log;
-  StringsTable table = StringsTable::parse("\"k\" = \"" + GetParam().source + "\";", "t.strings");
-  const std::string* value = table.find("k");
-  ASSERT_NE(value, nullptr);
-  EXPECT_EQ(*value, GetParam().expected);
-  EXPECT_TRUE(log.lines().empty());
+TEST(StringsTableTest, DecodesEscapesInValues) {
+  const std::pair<std::string, std::string> cases[] = {
+      {R"(say \"hi\")", "say \"hi\""},
+      {R"(a\\b\nc)", "a\\b\nc"},
+      {R"(\U00E9t\u00E9\U00B0)", "\xC3\xA9t\xC3\xA9\xC2\xB0"},
+      {R"(\UD83D\UDE00)", "\xF0\x9F\x98\x80"},  // a surrogate pair
+      {R"(\UD83Dx\UDE00)", "\xEF\xBF\xBDx\xEF\xBF\xBD"},
+      {R"(\101\60)", "A0"},  // octal
+      {"gr\xC3\xBC\xC3\x9F", "gr\xC3\xBC\xC3\x9F"},
+      {"/* not // a comment */", "/* not // a comment */"},
+      {R"(\q)", "q"},
+      {"", ""},
+  };
+  for (const auto& [source, expected] : cases) {
+    ScopedLogCapture log;
+    StringsTable table = StringsTable::parse("\"k\" = \"" + source + "\";", "t.strings");
+    EXPECT_EQ(table.entries(), (Entries{{"k", expected}})) << source;
+    EXPECT_TRUE(log.lines().empty()) << source;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Escapes, StringsEscapeTest,
-    ::testing::Values(EscapeCase{"Quote", R"(say \"hi\")", "say \"hi\""},
-                      EscapeCase{"Backslash", R"(a\\b)", "a\\b"},
-                      EscapeCase{"Newline", R"(a\nb)", "a\nb"},
-                      EscapeCase{"Latin", R"(\U00E9t\u00E9)", "\xC3\xA9t\xC3\xA9"},
-                      EscapeCase{"Degree", R"(\U00B0C)",
-                                 "\xC2\xB0"
-                                 "C"},
-                      EscapeCase{"SurrogatePair", R"(\UD83D\UDE00)", "\xF0\x9F\x98\x80"},
-                      EscapeCase{"LoneHighSurrogate", R"(\UD83Dx)", "\xEF\xBF\xBDx"},
-                      EscapeCase{"LoneLowSurrogate", R"(\UDE00)", "\xEF\xBF\xBD"},
-                      EscapeCase{"Octal", R"(\101\60)", "A0"},
-                      EscapeCase{"RawUtf8", "gr\xC3\xBC\xC3\x9F", "gr\xC3\xBC\xC3\x9F"},
-                      EscapeCase{"CommentMarkersInside", "/* not // a comment */",
-                                 "/* not // a comment */"},
-                      EscapeCase{"UnknownEscape", R"(\q)", "q"}, EscapeCase{"Empty", "", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StringsTableTest, CommentsAndLayoutBetweenTokens) {
   ScopedLogCapture log;
@@ -55,60 +41,43 @@ TEST(StringsTableTest, CommentsAndLayoutBetweenTokens) {
       "t.strings");
   EXPECT_EQ(
       table.entries(),
-      (std::map<std::string, std::string>{
+      (Entries{
           {"a", "1"}, {"b", "2"}, {"c", "3"}, {"bare_key", "bare.value-1"}, {"same", "same"}}));
   EXPECT_TRUE(log.lines().empty());
 }
 
-struct MalformedCase {
-  const char* name;
-  std::string text;
-  std::map<std::string, std::string> expected;
-  std::vector<std::string> logLines;
-};
-class StringsMalformedTest : public ::testing::TestWithParam<MalformedCase> {};
-
-TEST_P(StringsMalformedTest, SkipsTheLineAndGoesOn) {
+// A malformed entry is skipped with one line naming it, never read past the end.
+TEST(StringsTableTest, MalformedLinesAreSkippedAndLogged) {
+  struct Case {
+    std::string text;
+    Entries expected;
+    std::vector<int> badLines;
+  };
+  const Case cases[] = {
+      {"\"a\" = \"1\"\n\"b\" = \"2\";\n", {{"b", "2"}}, {1}},  // no semicolon
+      {"\"a\" = \"1\";\n\"b\" = \"never closed", {{"a", "1"}}, {2}},
+      {"\"a\" = \"x\\", {}, {1}},
+      {"\"a\" = \"\\U12\";\n\"b\" = \"2\";\n", {{"b", "2"}}, {1}},
+      {"\"a\" = \"\\U00", {}, {1}},
+      {"\"a\"", {}, {1}},
+      {"= \"1\";\n\"b\" = \"2\";\n\"c\" = \"3\" extra;\n", {{"b", "2"}}, {1, 3}},
+  };
+  for (const Case& c : cases) {
+    ScopedLogCapture log;
+    StringsTable table = StringsTable::parse(c.text, "de.lproj/T.strings");
+    EXPECT_EQ(table.entries(), c.expected) << c.text;
+    std::vector<std::string> lines;
+    for (int line : c.badLines) {
+      lines.push_back("de.lproj/T.strings: malformed line " + std::to_string(line) + " skipped\n");
+    }
+    EXPECT_EQ(log.lines(), lines) << c.text;
+  }
   ScopedLogCapture log;
-  StringsTable table = StringsTable::parse(GetParam().text, "de.lproj/T.strings");
-  EXPECT_EQ(table.entries(), GetParam().expected);
-  EXPECT_EQ(log.lines(), GetParam().logLines);
+  StringsTable open = StringsTable::parse("\"a\" = \"1\";\n/* open\n\"b\" = \"2\";\n", "T.strings");
+  EXPECT_EQ(open.entries(), (Entries{{"a", "1"}}));
+  EXPECT_EQ(log.lines(),
+            std::vector<std::string>{"T.strings: unterminated comment from line 2 skipped\n"});
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, StringsMalformedTest,
-    ::testing::Values(
-        MalformedCase{"MissingSemicolon",
-                      "\"a\" = \"1\"\n\"b\" = \"2\";\n",
-                      {{"b", "2"}},
-                      {"de.lproj/T.strings: malformed line 1 skipped\n"}},
-        MalformedCase{"UnterminatedStringAtEnd",
-                      "\"a\" = \"1\";\n\"b\" = \"never closed",
-                      {{"a", "1"}},
-                      {"de.lproj/T.strings: malformed line 2 skipped\n"}},
-        MalformedCase{"BackslashAtEnd",
-                      "\"a\" = \"x\\",
-                      {},
-                      {"de.lproj/T.strings: malformed line 1 skipped\n"}},
-        MalformedCase{"ShortUnicodeEscape",
-                      "\"a\" = \"\\U12\";\n\"b\" = \"2\";\n",
-                      {{"b", "2"}},
-                      {"de.lproj/T.strings: malformed line 1 skipped\n"}},
-        MalformedCase{"UnicodeEscapeCutByEnd",
-                      "\"a\" = \"\\U00",
-                      {},
-                      {"de.lproj/T.strings: malformed line 1 skipped\n"}},
-        MalformedCase{"UnterminatedComment",
-                      "\"a\" = \"1\";\n/* open\n\"b\" = \"2\";\n",
-                      {{"a", "1"}},
-                      {"de.lproj/T.strings: unterminated comment from line 2 skipped\n"}},
-        MalformedCase{"KeyAtEnd", "\"a\"", {}, {"de.lproj/T.strings: malformed line 1 skipped\n"}},
-        MalformedCase{"TwoBadLines",
-                      "= \"1\";\n\"b\" = \"2\";\n\"c\" = \"3\" extra;\n",
-                      {{"b", "2"}},
-                      {"de.lproj/T.strings: malformed line 1 skipped\n",
-                       "de.lproj/T.strings: malformed line 3 skipped\n"}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 std::string utf16(const std::u16string& text, bool littleEndian) {
   std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
@@ -125,13 +94,12 @@ TEST(StringsTableTest, ReadsUtf16InBothByteOrders) {
   const std::u16string text = u"\"K\u00E4se\" = \"Cheese \U0001F9C0\";";
   for (bool littleEndian : {true, false}) {
     StringsTable table = StringsTable::parse(utf16(text, littleEndian), "t.strings");
-    const std::string* value = table.find("K\xC3\xA4se");
-    ASSERT_NE(value, nullptr) << littleEndian;
-    EXPECT_EQ(*value, "Cheese \xF0\x9F\xA7\x80");
+    EXPECT_EQ(table.entries(), (Entries{{"K\xC3\xA4se", "Cheese \xF0\x9F\xA7\x80"}}))
+        << littleEndian;
   }
   // An odd trailing byte is dropped, not read past.
   StringsTable odd = StringsTable::parse(utf16(u"\"a\" = \"b\";", true) + "\x01", "t.strings");
-  EXPECT_NE(odd.find("a"), nullptr);
+  EXPECT_EQ(odd.entries(), (Entries{{"a", "b"}}));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <ostream>
 
 #include <fstream>
 
@@ -40,65 +39,20 @@ class UserDefaultsTest : public ::testing::Test {
   ScopedTempDirectory dir_;
 };
 
-TEST_F(UserDefaultsTest, DomainRoundTripsThroughTheFile) {
-  PlistDictionary perMachine{{"A:SensorIDForDisplayPosition1", "SMC:TC0D"}};
-  PlistDictionary domain{{"IndexOfTemperatureUnit", PlistValue::integer(2)},
-                         {"W8012345", perMachine},
-                         {"Ratio", PlistValue::real(0.5)},
-                         {"Flag", PlistValue::boolean(true)}};
-  {
-    UserDefaults writer;
-    EXPECT_EQ(writer.persistentDomainForName(kDomain), std::nullopt);
-    writer.setPersistentDomain(domain, kDomain);
-    // Visible at once, before it is on disk.
-    EXPECT_EQ(writer.persistentDomainForName(kDomain), domain);
-    EXPECT_EQ(fileContents(), std::nullopt);
-    EXPECT_TRUE(writer.synchronize());
+TEST_F(UserDefaultsTest, InvalidDomainNamesHaveNoDomainAndWriteNothing) {
+  for (const std::string& name :
+       {std::string(""), std::string("."), std::string(".."), std::string("../escape"),
+        std::string("a/b"), std::string("a\0b", 3)}) {
+    ScopedLogCapture log;
+    UserDefaults defaults;
+    defaults.setPersistentDomain({{"k", "v"}}, name);
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(defaults.persistentDomainForName(name), std::nullopt);
+    EXPECT_EQ(log.lines().size(), 1u) << name;
   }
-  EXPECT_EQ(fileContents(), domain);
-  UserDefaults reader;
-  EXPECT_EQ(reader.persistentDomainForName(kDomain), domain);
-}
-
-// A store kept in memory neither reads what is on disk nor writes to it, yet
-// answers with what this process set.
-TEST_F(UserDefaultsTest, KeptInMemoryNeitherReadsNorWritesTheFolder) {
-  PlistDictionary onDisk{{"IndexOfTemperatureUnit", PlistValue::integer(1)}};
-  {
-    UserDefaults writer;
-    writer.setPersistentDomain(onDisk, kDomain);
-    ASSERT_TRUE(writer.synchronize());
-  }
-  UserDefaults::setKeptInMemory(true);
-  UserDefaults store;
-  EXPECT_EQ(store.persistentDomainForName(kDomain), std::nullopt);
-  PlistDictionary set{{"IndexOfTemperatureUnit", PlistValue::integer(2)}};
-  store.setPersistentDomain(set, kDomain);
-  EXPECT_TRUE(store.synchronize());
-  EXPECT_EQ(store.persistentDomainForName(kDomain), set);
-  UserDefaults::setKeptInMemory(false);
-  EXPECT_EQ(fileContents(), onDisk);
-}
-
-class DomainNameTest : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(DomainNameTest, InvalidNamesHaveNoDomainAndWriteNothing) {
-  ScopedTempDirectory dir;
-  UserDefaults::setPreferencesDirectory(dir.path());
-  ScopedLogCapture log;
-  UserDefaults defaults;
-  defaults.setPersistentDomain({{"k", "v"}}, GetParam());
-  EXPECT_TRUE(defaults.synchronize());
-  EXPECT_EQ(defaults.persistentDomainForName(GetParam()), std::nullopt);
-  EXPECT_EQ(log.lines().size(), 1u);
   std::error_code ignored;
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path(), ignored));
-  UserDefaults::setPreferencesDirectory("");
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path(), ignored));
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, DomainNameTest,
-                         ::testing::Values("", ".", "..", "../escape", "a/b",
-                                           std::string("a\0b", 3)));
 
 TEST_F(UserDefaultsTest, WritersMergeTheirOwnKeysIntoTheFile) {
   UserDefaults seed;
@@ -170,54 +124,31 @@ TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceKeepEveryKey) {
   }
 }
 
-struct CorruptCase {
-  const char* name;
-  std::string bytes;
-};
-class CorruptDomainTest : public UserDefaultsTest,
-                          public ::testing::WithParamInterface<CorruptCase> {};
-
-TEST_P(CorruptDomainTest, IsReadAsAbsentAndMovedAsideBeforeReplacing) {
-  std::ofstream(domainFile(), std::ios::binary) << GetParam().bytes;
+// Each damaged file is moved aside once, under the time of the write; a
+// second one in the same second gets its own name.
+TEST_F(UserDefaultsTest, DamagedFileIsReadAsAbsentAndMovedAsideBeforeReplacing) {
+  const std::string damaged[] = {
+      "\x01\x02 not a plist", "", "<?xml version=\"1.0\"?><plist><dict><key>a",
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>"};
   ScopedManualClock clock(1700000000.0);  // 2023-11-14 22:13:20 UTC
-  ScopedLogCapture log;
-  UserDefaults defaults;
-  EXPECT_EQ(defaults.persistentDomainForName(kDomain), std::nullopt);
-  EXPECT_TRUE(log.lines().empty());  // reading alone moves nothing
-
-  defaults.setPersistentDomain({{"IndexOfTemperatureUnit", PlistValue::integer(1)}}, kDomain);
-  ASSERT_TRUE(defaults.synchronize());
-
   const std::string aside = domainFile() + ".corrupt-20231114T221320Z";
-  auto saved = readWholeFile(aside);
-  ASSERT_TRUE(saved.has_value());
-  EXPECT_EQ(*saved, GetParam().bytes);
-  ASSERT_EQ(log.lines().size(), 1u);
-  EXPECT_NE(log.lines()[0].find(aside), std::string::npos);
-  EXPECT_EQ(fileContents(), (PlistDictionary{{"IndexOfTemperatureUnit", PlistValue::integer(1)}}));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, CorruptDomainTest,
-    ::testing::Values(CorruptCase{"Garbage", "\x01\x02 not a plist"}, CorruptCase{"Empty", ""},
-                      CorruptCase{"TruncatedXml", "<?xml version=\"1.0\"?><plist><dict><key>a"},
-                      CorruptCase{"ArrayRoot",
-                                  "<?xml version=\"1.0\"?><plist version=\"1.0\"><array>"
-                                  "<string>x</string></array></plist>"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(UserDefaultsTest, SecondCorruptionInTheSameSecondKeepsTheFirst) {
-  ScopedManualClock clock(1700000000.0);
-  ScopedLogCapture log;
-  UserDefaults defaults;
-  for (const char* bytes : {"first damage", "second damage"}) {
+  for (std::size_t i = 0; i < std::size(damaged); ++i) {
+    const std::string& bytes = damaged[i];
+    const std::string suffix = i == 0 ? "" : "-" + std::to_string(i);
+    SCOPED_TRACE(bytes);
     std::ofstream(domainFile(), std::ios::binary) << bytes;
-    defaults.setPersistentDomain({{"k", bytes}}, kDomain);
+    ScopedLogCapture log;
+    UserDefaults defaults;
+    EXPECT_EQ(defaults.persistentDomainForName(kDomain), std::nullopt);
+    EXPECT_TRUE(log.lines().empty());  // reading alone moves nothing
+    defaults.setPersistentDomain({{"IndexOfTemperatureUnit", PlistValue::integer(1)}}, kDomain);
     ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(readWholeFile(aside + suffix), std::optional<std::string>(bytes));
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_NE(log.lines()[0].find(aside + suffix), std::string::npos);
+    EXPECT_EQ(fileContents(),
+              (PlistDictionary{{"IndexOfTemperatureUnit", PlistValue::integer(1)}}));
   }
-  const std::string base = domainFile() + ".corrupt-20231114T221320Z";
-  EXPECT_EQ(readWholeFile(base), std::optional<std::string>("first damage"));
-  EXPECT_EQ(readWholeFile(base + "-1"), std::optional<std::string>("second damage"));
 }
 
 TEST_F(UserDefaultsTest, UnreadableFileFailsAndKeepsChangesPending) {
@@ -235,55 +166,58 @@ TEST_F(UserDefaultsTest, UnreadableFileFailsAndKeepsChangesPending) {
   EXPECT_EQ(fileContents(), (PlistDictionary{{"k", "v"}}));
 }
 
-struct PrefsDirCase {
-  const char* name;
-  std::optional<std::string> xdg;
-  std::optional<std::string> home;
-  std::string expected;
-};
-class PreferencesDirectoryTest : public ::testing::TestWithParam<PrefsDirCase> {};
+// A store kept in memory neither reads what is on disk nor writes to it, yet
+// answers with what this process set.
+TEST_F(UserDefaultsTest, KeptInMemoryNeitherReadsNorWritesTheFolder) {
+  PlistDictionary onDisk{{"IndexOfTemperatureUnit", PlistValue::integer(1)}};
+  {
+    UserDefaults writer;
+    writer.setPersistentDomain(onDisk, kDomain);
+    ASSERT_TRUE(writer.synchronize());
+  }
+  UserDefaults::setKeptInMemory(true);
+  UserDefaults store;
+  EXPECT_EQ(store.persistentDomainForName(kDomain), std::nullopt);
+  PlistDictionary set{{"IndexOfTemperatureUnit", PlistValue::integer(2)}};
+  store.setPersistentDomain(set, kDomain);
+  EXPECT_TRUE(store.synchronize());
+  EXPECT_EQ(store.persistentDomainForName(kDomain), set);
+  UserDefaults::setKeptInMemory(false);
+  EXPECT_EQ(fileContents(), onDisk);
+}
 
-TEST_P(PreferencesDirectoryTest, DefaultFollowsEnvironment) {
-  ScopedEnvironment env({{"XDG_CONFIG_HOME", GetParam().xdg}, {"HOME", GetParam().home}});
-  UserDefaults::setPreferencesDirectory("");
-  EXPECT_EQ(UserDefaults::preferencesDirectory(), GetParam().expected);
+TEST(UserDefaultsFolderTest, DefaultFollowsEnvironment) {
+  const std::tuple<std::optional<std::string>, const char*> cases[] = {
+      {"/cfg", "/cfg/zorsensors"},
+      {"cfg", "/home/u/.config/zorsensors"},  // a relative folder is ignored
+      {std::nullopt, "/home/u/.config/zorsensors"},
+  };
+  for (const auto& [xdg, expected] : cases) {
+    ScopedEnvironment env({{"XDG_CONFIG_HOME", xdg}, {"HOME", "/home/u"}});
+    UserDefaults::setPreferencesDirectory("");
+    EXPECT_EQ(UserDefaults::preferencesDirectory(), expected);
+  }
   UserDefaults::setPreferencesDirectory("/srv/prefs/");
   EXPECT_EQ(UserDefaults::preferencesDirectory(), "/srv/prefs");
   UserDefaults::setPreferencesDirectory("");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Environment, PreferencesDirectoryTest,
-    ::testing::Values(PrefsDirCase{"Xdg", "/cfg", "/home/u", "/cfg/zorsensors"},
-                      PrefsDirCase{"RelativeXdgIgnored", "cfg", "/home/u",
-                                   "/home/u/.config/zorsensors"},
-                      PrefsDirCase{"Home", std::nullopt, "/home/u", "/home/u/.config/zorsensors"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct ArgumentValueCase {
-  const char* name;
-  std::string text;
-  PlistValue expected;
-};
-class ArgumentValueTest : public ::testing::TestWithParam<ArgumentValueCase> {};
-
-TEST_P(ArgumentValueTest, ParsesScalar) {
-  EXPECT_EQ(UserDefaults::parseArgumentValue(GetParam().text), GetParam().expected);
+TEST(UserDefaultsArgumentTest, ValuesAreParsedAsScalars) {
+  const std::pair<std::string, PlistValue> cases[] = {
+      {"42", PlistValue::integer(42)},
+      {"3.5", PlistValue::real(3.5)},
+      {"99999999999999999999", PlistValue::real(1e20)},
+      {"YES", PlistValue::boolean(true)},
+      {"NO", PlistValue::boolean(false)},
+      {"12abc", PlistValue("12abc")},
+      {"nan", PlistValue("nan")},
+      {"inf", PlistValue("inf")},
+      {"", PlistValue("")},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(UserDefaults::parseArgumentValue(text), expected) << text;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ArgumentValueTest,
-    ::testing::Values(ArgumentValueCase{"Integer", "42", PlistValue::integer(42)},
-                      ArgumentValueCase{"Real", "3.5", PlistValue::real(3.5)},
-                      ArgumentValueCase{"HugeInteger", "99999999999999999999",
-                                        PlistValue::real(1e20)},
-                      ArgumentValueCase{"Yes", "YES", PlistValue::boolean(true)},
-                      ArgumentValueCase{"No", "NO", PlistValue::boolean(false)},
-                      ArgumentValueCase{"DigitsThenLetters", "12abc", PlistValue("12abc")},
-                      ArgumentValueCase{"NotANumber", "nan", PlistValue("nan")},
-                      ArgumentValueCase{"Infinity", "inf", PlistValue("inf")},
-                      ArgumentValueCase{"Empty", "", PlistValue("")}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UserDefaultsStandardDomainTest, ArgumentsTakePrecedenceOverStandardDomain) {
   UserDefaults defaults;

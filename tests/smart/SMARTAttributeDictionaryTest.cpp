@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "registry/ZORIORegistryEntry.h"
@@ -34,45 +35,15 @@ class AttributeDictionaryTest : public SMARTTest {
   }
 };
 
-TEST(SMARTAttributeRecordTest, DictionaryOfOneAttribute) {
-  ZORSMARTVendorAttribute attribute;
-  attribute.attributeID = 194;
-  attribute.flags = 0x0022;
-  attribute.currentValue = 110;
-  attribute.worstValue = 95;
-  attribute.rawValue = {0x2d, 0x00, 0x14, 0x00, 0x37, 0x00};
-  auto dictionary = ZORSMARTStorageDevice::dictionaryForVendorSpecificSMARTAttribute(&attribute);
-  ASSERT_TRUE(dictionary.has_value());
-  PlistDictionary expected{{"ZORSMARTAttributeID", PlistValue::unsignedInteger(194)},
-                           {"ZORSMARTAttributeFlags", PlistValue::unsignedInteger(0x22)},
-                           {"ZORSMARTAttributeWorstValue", PlistValue::unsignedInteger(95)},
-                           {"ZORSMARTAttributeCurrentValue", PlistValue::unsignedInteger(110)},
-                           {"ZORSMARTAttribute64BitRawValue", PlistValue::integer(236224512045)},
-                           {"ZORSMARTAttributeRawValue", PlistValue("2d0014003700")}};
-  EXPECT_EQ(*dictionary, expected);
-  EXPECT_FALSE(ZORSMARTStorageDevice::dictionaryForVendorSpecificSMARTAttribute(nullptr));
+TEST(SMARTAttributeRecordTest, StatusComparesAsUnsignedAndLooksAtThePreFailureBit) {
+  // {current, threshold, flags, status}: 2 good, 1 failing a pre-failure attribute, 0 healthy.
+  const std::tuple<std::uint8_t, std::uint8_t, std::uint16_t, std::int32_t> cases[] = {
+      {100, 100, 0x0032, 1}, {100, 100, 0x0033, 2}, {200, 100, 0x0033, 0}, {99, 200, 0x0001, 2}};
+  for (const auto& [current, threshold, flags, status] : cases) {
+    EXPECT_EQ(ZORSMARTStorageDevice::attributeStatus(current, threshold, flags), status)
+        << int{current} << " " << int{threshold} << " " << flags;
+  }
 }
-
-struct StatusCase {
-  std::uint8_t current;
-  std::uint8_t threshold;
-  std::uint16_t flags;
-  std::int32_t status;
-};
-
-class AttributeStatusTest : public ::testing::TestWithParam<StatusCase> {};
-
-TEST_P(AttributeStatusTest, ComparesAsUnsignedAndLooksAtThePreFailureBit) {
-  EXPECT_EQ(ZORSMARTStorageDevice::attributeStatus(GetParam().current, GetParam().threshold,
-                                                   GetParam().flags),
-            GetParam().status);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, AttributeStatusTest,
-                         ::testing::Values(StatusCase{100, 100, 0x0032, 1},
-                                           StatusCase{100, 100, 0x0033, 2},
-                                           StatusCase{200, 100, 0x0033, 0},
-                                           StatusCase{99, 200, 0x0001, 2}));
 
 TEST_F(AttributeDictionaryTest, AllByIDStopAtTheFirstEmptySlotAndPairThresholdsByPosition) {
   DiskSpec spec;
@@ -106,7 +77,7 @@ TEST_F(AttributeDictionaryTest, ByNameTheUnnamedShareOneEntryAndValuesCarryThres
   spec.attributes = {{1, 0x000b, 100, 100, 0, 62},
                      {77, 0x0000, 10, 10, 1, 50},
                      {5, 0x0033, 36, 36, 900, 36},
-                     {194, 0x0022, 60, 50, 40, 0},
+                     {194, 0x0022, 110, 95, 0x0037'0014'002dULL, 0},
                      {78, 0x0000, 20, 20, 2, 50}};
   auto device = installDevice(spec);
   auto attributes = device->availableSMARTAttributes();
@@ -114,6 +85,14 @@ TEST_F(AttributeDictionaryTest, ByNameTheUnnamedShareOneEntryAndValuesCarryThres
   EXPECT_EQ(keys(*attributes),
             (std::vector<std::string>{"Raw Read Error Rate", "Reallocated Sectors Count",
                                       "Temperature", "Unknown Attribute"}));
+  auto u = [](std::uint64_t value) { return PlistValue::unsignedInteger(value); };
+  PlistDictionary temperature{{"ZORSMARTAttributeID", u(194)},
+                              {"ZORSMARTAttributeFlags", u(0x22)},
+                              {"ZORSMARTAttributeWorstValue", u(95)},
+                              {"ZORSMARTAttributeCurrentValue", u(110)},
+                              {"ZORSMARTAttribute64BitRawValue", PlistValue::integer(236224512045)},
+                              {"ZORSMARTAttributeRawValue", PlistValue("2d0014003700")}};
+  EXPECT_EQ(dictionaryAt(*attributes, "Temperature"), temperature);
   // The last unnamed attribute wins.
   EXPECT_EQ(number(dictionaryAt(*attributes, "Unknown Attribute"), "ZORSMARTAttributeID"), 78);
 
@@ -197,39 +176,25 @@ TEST_F(AttributeDictionaryTest, MonitoredValuesUnderTheConfiguredLabels) {
   EXPECT_EQ(number(dictionaryAt(*values, "Drive Temperature"), "ZORSMARTAttributeID"), 194);
 }
 
-struct ConfigurationCase {
-  std::optional<PlistValue> file;
-  bool monitors;
-  std::optional<std::size_t> entries;  // nothing: no dictionary at all
-};
-
-class MonitorConfigurationTest : public AttributeDictionaryTest,
-                                 public ::testing::WithParamInterface<ConfigurationCase> {};
-
-TEST_P(MonitorConfigurationTest, NoneOrEmptyAsTheFileAllows) {
-  PlistDictionary files;
-  if (GetParam().file) files["/etc/hwmond.SMART"] = *GetParam().file;
-  auto device = installDevice(monitoredDisk(), files);
-  EXPECT_EQ(ZORSMARTStorageDevice::systemDoesMonitorSMARTAttributes(), GetParam().monitors);
-  auto values = device->systemMonitoredSMARTValues();
-  ASSERT_EQ(values.has_value(), GetParam().entries.has_value());
-  if (values) {
-    EXPECT_EQ(values->size(), *GetParam().entries);
+TEST_F(AttributeDictionaryTest, NoMonitoredValuesOrNoneAsTheFileAllows) {
+  // {the file, monitors, entries (nothing: no dictionary at all)}
+  const std::tuple<std::optional<PlistValue>, bool, std::optional<std::size_t>> cases[] = {
+      {std::nullopt, false, std::nullopt},
+      {PlistValue(PlistArray{}), false, std::nullopt},
+      {PlistValue(PlistDictionary{}), true, std::nullopt},
+      {PlistValue(PlistDictionary{
+           {"Drives",
+            PlistValue(PlistArray{drive("MONITORED", {pair(PlistValue::integer(1), "x")})})}}),
+       true, 0}};
+  for (const auto& [file, monitors, entries] : cases) {
+    PlistDictionary files;
+    if (file) files["/etc/hwmond.SMART"] = *file;
+    auto device = installDevice(monitoredDisk(), files);
+    EXPECT_EQ(ZORSMARTStorageDevice::systemDoesMonitorSMARTAttributes(), monitors);
+    auto values = device->systemMonitoredSMARTValues();
+    EXPECT_EQ(values ? std::optional<std::size_t>(values->size()) : std::nullopt, entries);
   }
 }
-
-PlistValue drives(PlistArray list) {
-  return PlistValue(PlistDictionary{{"Drives", PlistValue(std::move(list))}});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MonitorConfigurationTest,
-    ::testing::Values(ConfigurationCase{std::nullopt, false, std::nullopt},
-                      ConfigurationCase{PlistValue(PlistArray{}), false, std::nullopt},
-                      ConfigurationCase{PlistValue(PlistDictionary{}), true, std::nullopt},
-                      ConfigurationCase{
-                          drives({drive("MONITORED", {pair(PlistValue::integer(1), "x")})}), true,
-                          0}));
 
 }  // namespace
 }  // namespace zor::testing

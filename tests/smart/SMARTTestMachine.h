@@ -90,12 +90,12 @@ struct DiskSpec {
   std::string serial = "SN0001";
   // The support test's inputs; a null value leaves the property out.
   std::optional<PlistValue> smartCapable = PlistValue::boolean(true);
-  std::optional<PlistValue> deviceCharacteristics;
+  std::optional<PlistValue> deviceCharacteristics{};
   std::optional<std::string> interconnect = std::string("SATA");
   std::vector<AttributeRow> attributes = {{1, 0x000b, 100, 100, 0, 62}, temperatureRow(40)};
-  std::vector<std::string> fail;
+  std::vector<std::string> fail{};
   bool thresholdExceeded = false;
-  std::optional<std::int64_t> openError;
+  std::optional<std::int64_t> openError{};
 };
 
 inline PlistValue diskEntry(const DiskSpec& disk) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/SystemLog.h"
@@ -29,101 +30,59 @@ std::vector<Row> rowsOf(std::string_view text) {
   return rows;
 }
 
-struct FormatCase {
-  const char* rule;
-  std::string text;
-  std::vector<Row> expected;
-};
-
-std::ostream& operator<<(std::ostream& out, const FormatCase& c) {
-  return out << c.rule;
+TEST(KnownSMARTHardDiskTest, ReadsTheRowsTheFormatDefines) {
+  const std::string k256(256, 'x');
+  const std::tuple<const char*, std::string, std::vector<Row>> cases[] = {
+      {"plain row", "\"^A\" 194 C \"Disk A\"\n", {{"Disk A", 194}}},
+      {"blanks and tabs before fields", " \t \"^A\"\t  194 \t C\t\"Disk A\"\n", {{"Disk A", 194}}},
+      {"comment lines, indented too",
+       "# one\n   # two \"^X\" 5 C \"X\"\n\"^A\" 2 C \"A\"\n",
+       {{"A", 2}}},
+      {"comment at the end of the file without a line end",
+       "\"^A\" 4 C \"A\"\n# trailing",
+       {{"A", 4}}},
+      {"quoted field across a line end", "\"^A\" 5 C \"first\nsecond\"\n", {{"first\nsecond", 5}}},
+      {"unquoted name runs across the line end up to the next blank",
+       "^A 8 C Name\n^B 9 C Other\n",
+       {{"Name\n^B", 8}}},
+      {"rows with unit F are skipped, the C rows after them kept",
+       "\"^F\" 194 F \"Fahrenheit\"\n\"^C\" 194 C \"Celsius\"\n\"^D\" 190 Cel \"D\"\n",
+       {{"Celsius", 194}, {"D", 190}}},
+      {"ID 255 is the largest", "\"^A\" 255 C \"A\"\n\"^B\" 256 C \"B\"\n", {{"A", 255}}},
+      {"a fourth digit is lost", "\"^A\" 1940 C \"A\"\n", {{"A", 194}}},
+      {"no digits give 0 and the character read is dropped", "\"^A\" xC \"A\"\n", {{"A", 0}}},
+      {"a pattern that does not compile is skipped",
+       "\"^(A\" 1 C \"Broken\"\n\"^B\" 2 C \"B\"\n",
+       {{"B", 2}}},
+      {"the 257th character ends a quoted field and the rest moves on",
+       "\"^" + k256 + "y\" 7 C \"Z\"\n",
+       {}},
+      {"256 characters fit", "\"" + k256 + "\" 7 C \"Z\"\n", {{"Z", 7}}},
+      {"a name of 257 characters keeps 256", "\"^A\" 1 C \"" + k256 + "y\"\n", {{k256, 1}}},
+      {"0xFF ends a field like the end of the file", "\"^A\" 1 C \"Na\xffme\"\n", {{"Na", 1}}},
+      {"the table ends inside a row", "\"^A\" 194", {}},
+  };
+  for (const auto& [rule, text, expected] : cases) {
+    ScopedLogCapture log;
+    EXPECT_EQ(rowsOf(text), expected) << rule;
+  }
 }
 
-class TableFormatTest : public ::testing::TestWithParam<FormatCase> {};
-
-TEST_P(TableFormatTest, ReadsTheRowsTheFormatDefines) {
-  ScopedLogCapture log;
-  EXPECT_EQ(rowsOf(GetParam().text), GetParam().expected);
-}
-
-const std::string k256(256, 'x');
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, TableFormatTest,
-    ::testing::Values(
-        FormatCase{"plain row", "\"^A\" 194 C \"Disk A\"\n", {{"Disk A", 194}}},
-        FormatCase{"blanks and tabs before fields",
-                   " \t \"^A\"\t  194 \t C\t\"Disk A\"\n",
-                   {{"Disk A", 194}}},
-        FormatCase{"comment lines, indented too",
-                   "# one\n   # two \"^X\" 5 C \"X\"\n\"^A\" 2 C \"A\"\n",
-                   {{"A", 2}}},
-        FormatCase{"comment at the end of the file without a line end",
-                   "\"^A\" 4 C \"A\"\n# trailing comment",
-                   {{"A", 4}}},
-        FormatCase{"quoted field across a line end",
-                   "\"^A\" 5 C \"first\nsecond\"\n",
-                   {{"first\nsecond", 5}}},
-        FormatCase{"unquoted name runs across the line end up to the next blank",
-                   "^A 8 C Name\n^B 9 C Other\n",
-                   {{"Name\n^B", 8}}},
-        FormatCase{"rows with unit F are skipped, the C rows after them kept",
-                   "\"^F\" 194 F \"Fahrenheit\"\n\"^C\" 194 C \"Celsius\"\n\"^D\" 190 Cel \"D\"\n",
-                   {{"Celsius", 194}, {"D", 190}}},
-        FormatCase{
-            "ID 255 is the largest", "\"^A\" 255 C \"A\"\n\"^B\" 256 C \"B\"\n", {{"A", 255}}},
-        FormatCase{"a fourth digit is lost", "\"^A\" 1940 C \"A\"\n", {{"A", 194}}},
-        FormatCase{
-            "no digits give 0 and the character read is dropped", "\"^A\" xC \"A\"\n", {{"A", 0}}},
-        FormatCase{"a pattern that does not compile is skipped",
-                   "\"^(A\" 1 C \"Broken\"\n\"^B\" 2 C \"B\"\n",
-                   {{"B", 2}}},
-        FormatCase{"the 257th character ends a quoted field and the rest moves on",
-                   "\"^" + k256 + "y\" 7 C \"Z\"\n",
-                   {}},
-        FormatCase{"256 characters fit", "\"" + k256 + "\" 7 C \"Z\"\n", {{"Z", 7}}},
-        FormatCase{
-            "a name of 257 characters keeps 256", "\"^A\" 1 C \"" + k256 + "y\"\n", {{k256, 1}}},
-        FormatCase{"0xFF ends a field like the end of the file",
-                   std::string("\"^A\" 1 C \"Na\xffme\"\n"),
-                   {{"Na", 1}}},
-        FormatCase{"the table ends inside a row", "\"^A\" 194", {}},
-        FormatCase{"an empty file", "", {}}));
-
-TEST(KnownSMARTHardDiskTest, DescriptionAndSupport) {
-  auto with = ZORKnownSMARTHardDisk::diskWithMatchString("^A", 194, "Disk A");
-  auto without = ZORKnownSMARTHardDisk::diskWithMatchString("^B", 0, "Disk B");
-  ASSERT_TRUE(with && without);
-  EXPECT_EQ(with->description(), "Disk A: Temperature Attribute ID: 194 Supported: YES\n");
-  EXPECT_EQ(without->description(), "Disk B: Temperature Attribute ID: 0 Supported: NO\n");
-}
-
-TEST(KnownSMARTHardDiskTest, PatternThatDoesNotCompileIsLogged) {
+TEST(KnownSMARTHardDiskTest, PatternsMatchAnywhereUnlessAnchoredAndKeepCase) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"3200", "WDC WD3200BEVT", true},
+      {"^WD3200", "WDC WD3200BEVT", false},
+      {"wdc", "WDC WD3200BEVT", false},
+      {"(HD|HM)[0-9]+A$", "SAMSUNG HM250A", true}};
+  for (const auto& [pattern, productName, matches] : cases) {
+    auto disk = ZORKnownSMARTHardDisk::diskWithMatchString(pattern, 194, "x");
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(disk->matchesProductName(productName), matches) << pattern;
+  }
   ScopedLogCapture log;
   EXPECT_EQ(ZORKnownSMARTHardDisk::diskWithMatchString("a[", 1, "x"), nullptr);
-  ASSERT_EQ(log.lines().size(), 1u);
-  EXPECT_EQ(log.lines()[0], "Could not accept regular expression 'a['\n");
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"Could not accept regular expression 'a['\n"});
 }
-
-struct MatchCase {
-  const char* pattern;
-  const char* productName;
-  bool matches;
-};
-
-class PatternMatchTest : public ::testing::TestWithParam<MatchCase> {};
-
-TEST_P(PatternMatchTest, MatchesAnywhereUnlessAnchoredAndKeepsCase) {
-  auto disk = ZORKnownSMARTHardDisk::diskWithMatchString(GetParam().pattern, 194, "x");
-  ASSERT_NE(disk, nullptr);
-  EXPECT_EQ(disk->matchesProductName(GetParam().productName), GetParam().matches);
-}
-
-INSTANTIATE_TEST_SUITE_P(Patterns, PatternMatchTest,
-                         ::testing::Values(MatchCase{"3200", "WDC WD3200BEVT", true},
-                                           MatchCase{"^WD3200", "WDC WD3200BEVT", false},
-                                           MatchCase{"wdc", "WDC WD3200BEVT", false},
-                                           MatchCase{"(HD|HM)[0-9]+A$", "SAMSUNG HM250A", true}));
 
 TEST(KnownSMARTHardDiskTest, NoTableWithoutAReadablePath) {
   EXPECT_EQ(ZORKnownSMARTHardDisk::smartDiskTableWithPath(std::nullopt), std::nullopt);

@@ -2,12 +2,12 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/UserDefaults.h"
 #include "registry/ZORIORegistryEntry.h"
 #include "sensors/ScopedSensorClassRegistry.h"
-#include "sensors/ZORSensorValueConverter.h"
 #include "tests/smart/SMARTTestMachine.h"
 
 namespace zor::testing {
@@ -26,97 +26,90 @@ PlistValue idleBytes(std::uint64_t nanoseconds, std::size_t size = 8) {
 class TemperatureSensorTest : public SMARTTest {
  protected:
   // One new-era SATA disk reading `degrees` and the given HID systems (by
-  // default one whose user is active).
-  void installDisk(std::uint16_t degrees, PlistArray hid = activeUser(),
-                   PlistDictionary userDefaults = {}) {
-    DiskSpec spec;
-    spec.attributes = {{1, 0x0b, 100, 100, 0, 62}, temperatureRow(degrees)};
-    hid.insert(hid.begin(), diskEntry(spec));
+  // default one whose user is active); the disk's sensor.
+  std::shared_ptr<ZORSMARTTemperatureSensor> installDisk(std::uint16_t degrees,
+                                                         PlistArray hid = activeUser(),
+                                                         PlistDictionary userDefaults = {}) {
+    hid.insert(hid.begin(), diskEntry(DiskSpec{.attributes = attributes(degrees)}));
     PlistDictionary profile = profileWithEntries(hid);
     if (!userDefaults.empty()) profile["UserDefaults"] = PlistValue(userDefaults);
     install(profile);
-  }
-  static PlistArray activeUser() { return {hidSystemEntry(idleNanoseconds(0))}; }
-  void setDiskTemperature(std::uint16_t degrees) {
-    disk("disk").setDataPage(
-        toPage(dataPage({{1, 0x0b, 100, 100, 0, 62}, temperatureRow(degrees)})));
-  }
-  static iokit::ATASMARTData toPage(const PlistData& bytes) {
-    iokit::ATASMARTData page{};
-    std::copy(bytes.begin(), bytes.end(), page.begin());
-    return page;
-  }
-  void setIdleTime(const PlistValue& value) {
-    machine_->registry().findEntryNamed("IOHIDSystem")->properties()["HIDIdleTime"] = value;
-  }
-  std::shared_ptr<ZORSMARTTemperatureSensor> onlySensor() {
     auto sensors = ZORSMARTTemperatureSensor::allSensors();
     EXPECT_EQ(sensors.size(), 1u);
     if (sensors.size() != 1) return nullptr;
     return std::static_pointer_cast<ZORSMARTTemperatureSensor>(sensors[0]);
   }
+  static std::vector<AttributeRow> attributes(std::uint16_t degrees) {
+    return {{1, 0x0b, 100, 100, 0, 62}, temperatureRow(degrees)};
+  }
+  static PlistArray activeUser() { return {hidSystemEntry(idleNanoseconds(0))}; }
+  static PlistDictionary trace() { return {{"TraceSMARTTemperatures", PlistValue::boolean(true)}}; }
+  void setDiskTemperature(std::uint16_t degrees) { setDataPage(dataPage(attributes(degrees))); }
+  void setDataPage(const PlistData& bytes) {
+    iokit::ATASMARTData page{};
+    std::copy(bytes.begin(), bytes.end(), page.begin());
+    disk("disk").setDataPage(page);
+  }
+  void setIdleTime(const PlistValue& value) {
+    machine_->registry().findEntryNamed("IOHIDSystem")->properties()["HIDIdleTime"] = value;
+  }
   std::uint64_t dataReads() { return disk("disk").counters().dataReads; }
 };
 
-TEST_F(TemperatureSensorTest, SettingsFromTheDisk) {
-  installDisk(41);
-  auto sensor = onlySensor();
+TEST_F(TemperatureSensorTest, IdentifiedByModelAndSerialAndNoneWithoutATemperature) {
+  auto sensor = installDisk(41);
   ASSERT_NE(sensor, nullptr);
   EXPECT_EQ(sensor->uniqueIdentifier(), "smart.TEST MODEL 1000.SN0001");
   EXPECT_EQ(sensor->locationIdentifier(), "SMART Disk TEST MODEL 1000 (SN0001)");
-  EXPECT_EQ(sensor->sensorName(), "S.M.A.R.T. Hard Disk Sensor");
-  EXPECT_EQ(sensor->unit(), "C");
   EXPECT_EQ(sensor->value(), 41.0);
   EXPECT_TRUE(log_.lines().empty());
-}
-
-TEST_F(TemperatureSensorTest, ADiskWithoutReadableTemperatureGetsNoSensor) {
-  DiskSpec spec;
-  spec.attributes = {{1, 0x0b, 100, 100, 0, 62}};
-  installDisks({spec});
+  installDisks({DiskSpec{.attributes = {{1, 0x0b, 100, 100, 0, 62}}}});
   EXPECT_TRUE(ZORSMARTTemperatureSensor::allSensors().empty());
   EXPECT_EQ(outstanding(), 0);
 }
 
-TEST_F(TemperatureSensorTest, NoDiskReadWithinTheAccessInterval) {
-  installDisk(40);
-  auto sensor = onlySensor();
-  std::uint64_t reads = dataReads();
-  setDiskTemperature(45);
-  EXPECT_EQ(sensor->rawValue(), 40);
-  clock_.advance(59);
-  EXPECT_EQ(sensor->rawValue(), 40);
-  EXPECT_EQ(dataReads(), reads);
-  clock_.advance(1);
-  EXPECT_EQ(sensor->rawValue(), 45);  // 60 s after creation
-  EXPECT_GT(dataReads(), reads);
+TEST_F(TemperatureSensorTest, NoDiskReadWithinTheAccessIntervalAlsoPast2038) {
+  for (double start : {1.0e9, 2147483600.0}) {  // the second crosses 2^31 seconds
+    clock_.clock().set(start);
+    auto sensor = installDisk(40);
+    std::uint64_t reads = dataReads();
+    setDiskTemperature(45);
+    EXPECT_EQ(sensor->rawValue(), 40);
+    clock_.advance(59);
+    EXPECT_EQ(sensor->rawValue(), 40);
+    EXPECT_EQ(dataReads(), reads);
+    clock_.advance(1);
+    EXPECT_EQ(sensor->rawValue(), 45) << start;  // 60 s after creation
+    EXPECT_GT(dataReads(), reads);
+  }
 }
 
-struct StepCase {
-  std::uint16_t next;
-  std::int32_t answer;
-  std::uint8_t retries;
-};
-
-class TemperatureStepTest : public TemperatureSensorTest,
-                            public ::testing::WithParamInterface<StepCase> {};
-
-TEST_P(TemperatureStepTest, DistrustsJumpsAbove15Degrees) {
-  installDisk(40);
-  auto sensor = onlySensor();
-  setDiskTemperature(GetParam().next);
-  clock_.advance(60);
-  EXPECT_EQ(sensor->rawValue(), GetParam().answer);
-  EXPECT_EQ(sensor->numberOfRetries(), GetParam().retries);
+TEST_F(TemperatureSensorTest, JumpsAbove15DegreesAreDistrustedEvenAtTheExtremes) {
+  // {attribute, last reading, next raw value, answer, retries}
+  const std::tuple<std::uint8_t, std::uint64_t, std::uint64_t, std::int32_t, std::uint8_t> cases[] =
+      {{194, 40, 55, 55, 0},
+       {194, 40, 56, 40, 1},
+       {194, 40, 25, 25, 0},
+       {194, 40, 24, 40, 1},
+       // A raw counter whose low 32 bits read as INT32_MIN must count as a jump, not wrap.
+       {190, 40, 0x80000000ULL, 40, 1}};
+  for (const auto& [id, first, next, answer, retries] : cases) {
+    // Known-disk rows choose the attribute: 190 for "KNOWN190", 194 for "TEST MODEL".
+    installDisks({DiskSpec{.className = "IOATABlockStorageDevice",
+                           .model = id == 190 ? "KNOWN190 DISK" : "TEST MODEL 1000",
+                           .attributes = {{id, 0x22, 100, 100, first, 0}}}});
+    auto sensors = ZORSMARTTemperatureSensor::allSensors();
+    ASSERT_EQ(sensors.size(), 1u);
+    auto& sensor = static_cast<ZORSMARTTemperatureSensor&>(*sensors[0]);
+    setDataPage(dataPage({{id, 0x22, 100, 100, next, 0}}));
+    clock_.advance(60);
+    EXPECT_EQ(sensor.rawValue(), answer) << next;
+    EXPECT_EQ(sensor.numberOfRetries(), retries) << next;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, TemperatureStepTest,
-                         ::testing::Values(StepCase{55, 55, 0}, StepCase{56, 40, 1},
-                                           StepCase{25, 25, 0}, StepCase{24, 40, 1}));
 
 TEST_F(TemperatureSensorTest, ElevenRefusalsThenTheTwelfthReadingIsAccepted) {
-  installDisk(40, activeUser(), {{"TraceSMARTTemperatures", PlistValue::boolean(true)}});
-  auto sensor = onlySensor();
+  auto sensor = installDisk(40, activeUser(), trace());
   setDiskTemperature(70);
   clock_.advance(60);
   std::uint64_t reads = dataReads();
@@ -138,8 +131,7 @@ TEST_F(TemperatureSensorTest, ElevenRefusalsThenTheTwelfthReadingIsAccepted) {
 }
 
 TEST_F(TemperatureSensorTest, FailedReadingsAreRetriedAndTheTwelfthReportsNoReading) {
-  installDisk(40, activeUser(), {{"TraceSMARTTemperatures", PlistValue::integer(0)}});
-  auto sensor = onlySensor();
+  auto sensor = installDisk(40, activeUser(), {{"TraceSMARTTemperatures", PlistValue::integer(0)}});
   clock_.advance(60);
   disk("disk").setFails("ReadData", true);
   log_.clear();
@@ -151,42 +143,23 @@ TEST_F(TemperatureSensorTest, FailedReadingsAreRetriedAndTheTwelfthReportsNoRead
   EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
 }
 
-TEST_F(TemperatureSensorTest, ExtremeReadingsAreComparedWithoutOverflow) {
-  DiskSpec spec;
-  spec.attributes = {{190, 0x22, 100, 100, 40, 0}};
-  spec.className = "IOATABlockStorageDevice";
-  spec.model = "KNOWN190 DISK";
-  installDisks({spec});
-  auto sensor = onlySensor();
-  ASSERT_NE(sensor, nullptr);
-  // A raw counter whose low 32 bits read as INT32_MIN must count as a jump, not wrap.
-  disk("disk").setDataPage(toPage(dataPage({{190, 0x22, 100, 100, 0x80000000ULL, 0}})));
-  clock_.advance(60);
-  EXPECT_EQ(sensor->rawValue(), 40);
-  EXPECT_EQ(sensor->numberOfRetries(), 1);
-}
-
-struct SaverCase {
-  std::uint32_t saverInterval;
-  PlistValue idleTime;
-  bool refused;
-};
-
-class DiskSaverTest : public TemperatureSensorTest,
-                      public ::testing::WithParamInterface<SaverCase> {};
-
-TEST_P(DiskSaverTest, LeavesTheDiskAloneWhileTheUserIsAway) {
-  installDisk(40, {hidSystemEntry(GetParam().idleTime)},
-              {{"TraceSMARTTemperatures", PlistValue::boolean(true)}});
-  auto sensor = onlySensor();
-  sensor->setDiskSaverInterval(GetParam().saverInterval);
-  setDiskTemperature(44);
-  clock_.advance(60);
-  log_.clear();
-  std::uint64_t reads = dataReads();
-  if (GetParam().refused) {
-    EXPECT_EQ(sensor->rawValue(), -1);
-    EXPECT_EQ(dataReads(), reads);
+TEST_F(TemperatureSensorTest, TheDiskSaverLeavesTheDiskAloneWhileTheUserIsAway) {
+  // {disk saver interval, idle time, refused}
+  const std::tuple<std::uint32_t, PlistValue, bool> cases[] = {
+      {600, idleNanoseconds(600.5), true},
+      {600, idleNanoseconds(599), false},
+      {600, idleBytes(600'500'000'000ULL), true},
+      {0, idleNanoseconds(100000), false}};
+  for (const auto& [interval, idleTime, refused] : cases) {
+    auto sensor = installDisk(40, {hidSystemEntry(idleTime)}, trace());
+    sensor->setDiskSaverInterval(interval);
+    setDiskTemperature(44);
+    clock_.advance(60);
+    log_.clear();
+    std::uint64_t reads = dataReads();
+    EXPECT_EQ(sensor->rawValue(), refused ? -1 : 44);
+    EXPECT_EQ(dataReads() == reads, refused);
+    if (!refused) continue;
     ASSERT_EQ(log_.lines().size(), 1u);
     EXPECT_EQ(log_.lines()[0].rfind("*** rejecting access to S.M.A.R.T. value: disk saver is "
                                     "enabled (600.000000) and user was idle for (600.5",
@@ -196,19 +169,10 @@ TEST_P(DiskSaverTest, LeavesTheDiskAloneWhileTheUserIsAway) {
     // The cache is untouched: once the user is back the old value is the base.
     setIdleTime(idleNanoseconds(1));
     EXPECT_EQ(sensor->rawValue(), 44);
-  } else {
-    EXPECT_EQ(sensor->rawValue(), 44);
-    EXPECT_GT(dataReads(), reads);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DiskSaverTest,
-                         ::testing::Values(SaverCase{600, idleNanoseconds(600.5), true},
-                                           SaverCase{600, idleNanoseconds(599), false},
-                                           SaverCase{600, idleBytes(600'500'000'000ULL), true},
-                                           SaverCase{0, idleNanoseconds(100000), false}));
-
-TEST_F(TemperatureSensorTest, IdleCounterOfFourBytesLogsItsClassAndCountsAsZero) {
+TEST_F(TemperatureSensorTest, IdleTimeFromOneHIDSystemOfTheExpectedClass) {
   installDisk(40, {hidSystemEntry(idleNanoseconds(1))});
   EXPECT_EQ(ZORSMARTTemperatureSensor::userIdleTime(), 1'000'000'000u);
   setIdleTime(idleBytes(700'000'000'000ULL, 4));
@@ -216,13 +180,10 @@ TEST_F(TemperatureSensorTest, IdleCounterOfFourBytesLogsItsClassAndCountsAsZero)
   EXPECT_EQ(ZORSMARTTemperatureSensor::userIdleTime(), 0u);
   EXPECT_EQ(log_.lines(), std::vector<std::string>{
                               "HID subsystem entry does not contain expected class (is data).\n"});
-}
-
-TEST_F(TemperatureSensorTest, NoneOrTwoHIDSystemsAreIgnoredAtEveryReading) {
+  // None or two: ignored at every reading.
   for (int count : {0, 2}) {
-    installDisk(40,
-                PlistArray(static_cast<std::size_t>(count), hidSystemEntry(idleNanoseconds(5000))));
-    auto sensor = onlySensor();
+    auto sensor = installDisk(
+        40, PlistArray(static_cast<std::size_t>(count), hidSystemEntry(idleNanoseconds(5000))));
     sensor->setDiskSaverInterval(600);
     log_.clear();
     EXPECT_EQ(sensor->rawValue(), 40);
@@ -248,8 +209,6 @@ TEST_F(TemperatureSensorTest, DebugAndTraceLinesAtDiscovery) {
   installDisk(40, activeUser(),
               {{"DebugSMARTAccess", PlistValue::boolean(false)},
                {"TraceSMARTTemperatures", PlistValue::boolean(false)}});
-  auto sensors = ZORSMARTTemperatureSensor::allSensors();
-  ASSERT_EQ(sensors.size(), 1u);
   const auto& lines = log_.lines();
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines.front(), "Enabled debug mode for S.M.A.R.T. temperature access ---\n");
@@ -272,9 +231,8 @@ TEST_F(TemperatureSensorTest, RegisteredFamilyIsLeftOutOfTheNonSMARTSensors) {
 }
 
 TEST_F(TemperatureSensorTest, SensorsGiveBackEveryReference) {
-  installDisk(40, {hidSystemEntry(idleNanoseconds(3))});
   {
-    auto sensor = onlySensor();
+    auto sensor = installDisk(40, {hidSystemEntry(idleNanoseconds(3))});
     sensor->setDiskSaverInterval(600);
     clock_.advance(60);
     sensor->rawValue();

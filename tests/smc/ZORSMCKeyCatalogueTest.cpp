@@ -8,8 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "smc/ZORSMCTemperatureSensor.h"
-
 namespace zor {
 namespace {
 
@@ -129,20 +127,6 @@ TEST(ZORSMCKeyCatalogueTest, UniqueIdentifiers) {
     EXPECT_EQ(ZORSMCKeyCatalogue::uniqueIdentifierForKey(c.key), std::string(c.identifier));
   }
   EXPECT_FALSE(ZORSMCKeyCatalogue::uniqueIdentifierForKey("TC0").has_value());
-}
-
-TEST(ZORSMCKeyCatalogueTest, SensorDescriptionHoldsKeyLocationAndIdentifier) {
-  auto description =
-      ZORSMCTemperatureSensor::knownSMCSensorDescriptionForKey(std::string("TMB1"), kTower5);
-  ASSERT_TRUE(description.has_value());
-  EXPECT_EQ(*description, (PlistDictionary{{"SMCKey", "TMB1"},
-                                           {"LocationID", "SMC MEMORY MODULE SLOT 5"},
-                                           {"UniqueID", "smc.temperature.N3E"}}));
-  EXPECT_FALSE(
-      ZORSMCTemperatureSensor::knownSMCSensorDescriptionForKey(std::nullopt, kTower5).has_value());
-  EXPECT_FALSE(
-      ZORSMCTemperatureSensor::knownSMCSensorDescriptionForKey(std::string("TCTD"), kTower5)
-          .has_value());
 }
 
 }  // namespace

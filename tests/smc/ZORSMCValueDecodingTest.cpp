@@ -134,75 +134,54 @@ TEST(ZORSMCValueDecodingTest, ExactlyTheThirtyOneFixedPointCodes) {
 }
 
 TEST(ZORSMCValueDecodingTest, TextForms) {
-  struct Case {
-    const char* what;
-    _ZORSMCValue value;
-    const char* expected;
+  const std::pair<_ZORSMCValue, const char*> cases[] = {
+      {record("ui32", {0xFF, 0xFF, 0xFF, 0xFF}), "4294967295"},
+      {record("si8 ", {0xFE}), "-2"},
+      {record("flag", {3}), "0"},
+      {record("sp78", {0x01, 0xE6}), "1.8984375"},
+      {record("ch8*", {'a', 'b'}), "ab"},
+      {record("zzzz", {0x0A, 0xFF}), "0a ff "},
   };
-  const Case cases[] = {
-      {"ui32 all bits", record("ui32", {0xFF, 0xFF, 0xFF, 0xFF}), "4294967295"},
-      {"si8", record("si8 ", {0xFE}), "-2"},
-      {"flag", record("flag", {1}), "1"},
-      {"flag false", record("flag", {3}), "0"},
-      {"sp78", record("sp78", {0x2D, 0x80}), "45.5"},
-      {"sp78 fraction", record("sp78", {0x01, 0xE6}), "1.8984375"},
-      {"ch8*", record("ch8*", {'a', 'b'}), "ab"},
-      {"hex letters", record("zzzz", {0x0A, 0xFF}), "0a ff "},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(SMC::descriptionForSMCValue(&c.value), std::string(c.expected)) << c.what;
+  for (const auto& [value, expected] : cases) {
+    EXPECT_EQ(SMC::descriptionForSMCValue(&value), std::string(expected)) << expected;
   }
   EXPECT_EQ(SMC::descriptionForSMCValue(nullptr), std::string("nil"));
   EXPECT_FALSE(SMC::readableHexStringForData(nullptr).has_value());
-  PlistData bytes{0x0A, 0xFF, 0x00};
-  EXPECT_EQ(SMC::readableHexStringForData(&bytes), std::string("0a ff 00 "));
 }
 
-TEST(ZORSMCValueDecodingTest, KeyStringsToCodes) {
-  struct Case {
-    std::optional<std::string> key;
-    std::uint32_t expected;
-  };
-  const Case cases[] = {
-      {std::string("TC0D"), 0x54433044u},
-      {std::string("#KEY"), 0x234b4559u},
-      {std::string("ui8 "), 0x75693820u},
-      // A zero byte ends the text; the rest counts as zero.
-      {std::string("a\0bc", 4), 0x61000000u},
-      // Mac OS Roman: "ä" is the byte 0x8A.
-      {std::string("T\xC3\xA4"
-                   "0D"),
-       0x548A3044u},
-      {std::string("TC0"), 0u},
-      {std::string("TC0DX"), 0u},
+// Keys are Mac OS Roman text of exactly four characters; anything else is code 0.
+TEST(ZORSMCValueDecodingTest, KeyStringsAndCodes) {
+  const std::pair<std::optional<std::string>, std::uint32_t> cases[] = {
+      {"TC0D", 0x54433044u},
+      {"ui8 ", 0x75693820u},
+      {std::string("a\0bc", 4), 0x61000000u},  // a zero byte ends the text
+      {"T\xC3\xA4"
+       "0D",
+       0x548A3044u},  // "ä" is the byte 0x8A
+      {"TC0", 0u},
+      {"TC0DX", 0u},
       {std::nullopt, 0u},
-      // Four characters, but one without a Mac OS Roman form.
-      {std::string("T\xE2\x82\xBD"
-                   "0D"),
-       0u},
-      // One character beyond U+FFFF counts as two.
-      {std::string("T\xF0\x9F\x98\x80"
-                   "D"),
-       0u},
-      // Not UTF-8 at all.
-      {std::string("T\xFF"
-                   "0D"),
-       0u},
+      {"T\xE2\x82\xBD"
+       "0D",
+       0u},  // no Mac OS Roman form
+      {"T\xF0\x9F\x98\x80"
+       "D",
+       0u},  // beyond U+FFFF counts as two
+      {"T\xFF"
+       "0D",
+       0u},  // not UTF-8
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(SMC::fourCharCodeForKeyString(c.key), c.expected) << c.key.value_or("(null)");
+  for (const auto& [key, code] : cases) {
+    EXPECT_EQ(SMC::fourCharCodeForKeyString(key), code) << key.value_or("(null)");
   }
-}
-
-TEST(ZORSMCValueDecodingTest, CodesToStrings) {
   EXPECT_EQ(SMC::stringForFourCharCode(0), "    ");
   EXPECT_EQ(SMC::stringForFourCharCode(0x75693800u), "ui8 ");
   EXPECT_EQ(SMC::stringForFourCharCode(0x61006263u), "a   ");
   EXPECT_EQ(SMC::stringForFourCharCode(0x548A3044u),
             "T\xC3\xA4"
             "0D");
-  // Every key made of printable ASCII survives the round trip.
-  for (const char* key : {"TC0D", "#KEY", "Th9H", "{rev", "F0Ac"}) {
+  EXPECT_EQ(SMC::stringForFourCharCode(0x80000000u), "\xC3\x84   ");
+  for (const char* key : {"#KEY", "Th9H", "{rev", "F0Ac"}) {
     EXPECT_EQ(SMC::stringForFourCharCode(SMC::fourCharCodeForKeyString(std::string(key))), key);
   }
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <functional>
 #include <tuple>
 
@@ -20,7 +19,9 @@ PlistDictionary servicesProfile() {
   return profile;
 }
 
-TEST(SystemServicesTest, VariablesComeInTheirKernelWidthAndShortBuffersFail) {
+// Numbers come in their kernel width, texts with their NUL; a buffer too
+// short gets what fits and ENOMEM; missing variables, writes and bad paths fail.
+TEST(SystemServicesTest, VariablesAndTheirFailures) {
   InstalledMachine installed(servicesProfile());
   std::size_t size = 0;
   ASSERT_EQ(os::sysctlbyname("hw.ncpu", nullptr, &size), 0);
@@ -30,35 +31,20 @@ TEST(SystemServicesTest, VariablesComeInTheirKernelWidthAndShortBuffersFail) {
   size = sizeof memory;
   ASSERT_EQ(os::sysctl(memsize, 2, &memory, &size), 0);
   EXPECT_EQ(memory, 8589934592u);
-  std::uint32_t small = 0;
-  size = sizeof small;
-  errno = 0;
-  EXPECT_EQ(os::sysctl(memsize, 2, &small, &size), -1);
-  EXPECT_EQ(errno, ENOMEM);
-
-  // Texts carry their NUL; a short buffer gets what fits and an error.
   const int model[2] = {os::CTL_HW, os::HW_MODEL};
   char buffer[64];
   size = sizeof buffer;
   ASSERT_EQ(os::sysctl(model, 2, buffer, &size), 0);
-  EXPECT_EQ(size, std::strlen("MacPro4,1") + 1);
-  EXPECT_STREQ(buffer, "MacPro4,1");
-  char shortBuffer[4] = {'x', 'x', 'x', 'x'};
-  size = sizeof shortBuffer;
-  errno = 0;
-  EXPECT_EQ(os::sysctl(model, 2, shortBuffer, &size), -1);
-  EXPECT_EQ(errno, ENOMEM);
-  EXPECT_EQ(std::string(shortBuffer, 4), "MacP");
-}
+  EXPECT_EQ(std::string(buffer, size), std::string("MacPro4,1", 10));
 
-TEST(SystemServicesTest, MissingVariablesWritesAndBadPathsFail) {
-  InstalledMachine installed(servicesProfile());
+  char shortBuffer[4] = {'x', 'x', 'x', 'x'};
   std::uint32_t value = 0;
-  std::size_t size = sizeof value;
   const int unknown[2] = {os::CTL_HW, 99};
   const int l3[2] = {os::CTL_HW, os::HW_L3CACHESIZE};
   const int one[1] = {os::CTL_HW};
   const std::pair<std::function<int()>, int> cases[] = {
+      {[&] { return os::sysctl(memsize, 2, &value, &size); }, ENOMEM},
+      {[&] { return os::sysctl(model, 2, shortBuffer, &size); }, ENOMEM},
       {[&] { return os::sysctlbyname("hw.l2cachesize", &value, &size); }, ENOENT},
       {[&] { return os::sysctl(unknown, 2, &value, &size); }, ENOENT},
       {[&] { return os::sysctl(l3, 2, &value, &size); }, ENOENT},
@@ -66,15 +52,14 @@ TEST(SystemServicesTest, MissingVariablesWritesAndBadPathsFail) {
       {[&] { return os::sysctlbyname("hw.ncpu", nullptr, &size, &value, sizeof value); }, EPERM},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
+    size = sizeof value;  // as long as the short buffer
     errno = 0;
     EXPECT_EQ(cases[i].first(), -1) << i;
     EXPECT_EQ(errno, cases[i].second) << i;
   }
-}
-
-TEST(SystemServicesTest, WithoutAMachineEveryQueryFails) {
+  EXPECT_EQ(std::string(shortBuffer, 4), "MacP");
+  // Without a machine every query fails.
   Machine::install(nullptr);
-  std::size_t size = 0;
   EXPECT_EQ(os::sysctlbyname("hw.ncpu", nullptr, &size), -1);
   EXPECT_EQ(os::lookupGethostuuid(), nullptr);
   EXPECT_FALSE(os::CSCopyMachineName());

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 
 #include "platform/Clock.h"
 #include "platform/DateFormatter.h"
@@ -59,67 +58,45 @@ TEST_F(TimeUtilitiesTest, IntervalsSplitIntoDaysHoursMinutesAndSeconds) {
   }
 }
 
+// A translation is used as a format only when it has the original's conversions.
 TEST_F(TimeUtilitiesTest, UnitWordsComeFromTheProgramsStringTable) {
   translate("%d days ", "%d Tage ");
   translate("1 hour ", "1 Stunde ");
   translate("%d d %02d:%02d", "%d T %02d.%02d");
+  translate("%d minutes ", "%s Minuten ");
+  translate("%02d:%02d:%02d", "%02d:%02d:%02d:%02d");
   EXPECT_EQ(ZORTimeUtilities::localizedTextRepresentationForTimeInterval(2 * 86400 + 3600),
             "2 Tage 1 Stunde ");
   EXPECT_EQ(ZORTimeUtilities::localizedNumericRepresentationForTimeInterval(2 * 86400 + 3660),
             "2 T 01.01");
-}
-
-TEST_F(TimeUtilitiesTest, TranslationWithForeignConversionsIsNotUsedAsAFormat) {
-  translate("%d minutes ", "%s Minuten ");
-  translate("%02d:%02d:%02d", "%02d:%02d:%02d:%02d");
   EXPECT_EQ(ZORTimeUtilities::localizedTextRepresentationForTimeInterval(120), "2 minutes ");
   EXPECT_EQ(ZORTimeUtilities::localizedNumericRepresentationForTimeInterval(3723), "01:02:03");
 }
 
-TEST_F(TimeUtilitiesTest, DatesWithinADayShowTheTimeAlone) {
+// Dates within a day either way show the time alone; the day text is the short date.
+TEST_F(TimeUtilitiesTest, DateTexts) {
   ScopedManualClock clock(1.2e9);
   const double now = clock.clock().now();
-  struct Case {
-    double offset;
-    DateFormatter::Style dateStyle;
-  };
-  const Case cases[] = {
-      {-86400, DateFormatter::Style::None},
-      {86401, DateFormatter::Style::Short},
-      {-86401, DateFormatter::Style::Short},
-  };
-  for (const Case& c : cases) {
-    const double date = now + c.offset;
-    EXPECT_EQ(ZORTimeUtilities::localizedTextRepresentationForDate(date),
-              DateFormatter::stringFromDate(date, c.dateStyle, DateFormatter::Style::Medium))
-        << c.offset;
+  using Style = DateFormatter::Style;
+  for (const auto& [offset, style] :
+       {std::pair(-86400.0, Style::None), std::pair(86401.0, Style::Short),
+        std::pair(-86401.0, Style::Short)}) {
+    EXPECT_EQ(ZORTimeUtilities::localizedTextRepresentationForDate(now + offset),
+              DateFormatter::stringFromDate(now + offset, style, Style::Medium))
+        << offset;
   }
   EXPECT_FALSE(ZORTimeUtilities::localizedTextRepresentationForDate(std::nullopt));
-}
-
-TEST_F(TimeUtilitiesTest, DayTextIsTheShortDate) {
   const auto date = GregorianCalendar::current().dateFromComponents(2008, 3, 3, 15, 30);
   ASSERT_TRUE(date);
   EXPECT_EQ(ZORTimeUtilities::localizedDayRepresentationForDate(*date), "3/3/08");
   EXPECT_FALSE(ZORTimeUtilities::localizedDayRepresentationForDate(std::nullopt));
 }
 
+// Days count from 0 = Sunday; American week 10 of 2008 runs from Sunday 2 March.
 TEST_F(TimeUtilitiesTest, DateForWeekGivesThatWeekdayOfThatWeek) {
-  const auto monday = ZORTimeUtilities::dateForWeek(10, 2008, 1);
-  ASSERT_TRUE(monday);
-  const auto parts = GregorianCalendar::current().componentsOfDate(*monday);
-  ASSERT_TRUE(parts);
-  EXPECT_EQ(std::tuple(parts->year, parts->month, parts->day, parts->weekday, parts->weekOfYear,
-                       parts->hour),
-            std::tuple(2008, 3, 3, 2, 10, 0));
-
-  // Day 0 is the Sunday of the same week.
-  const auto sunday = ZORTimeUtilities::dateForWeek(10, 2008, 0);
-  ASSERT_TRUE(sunday);
-  const auto sundayParts = GregorianCalendar::current().componentsOfDate(*sunday);
-  ASSERT_TRUE(sundayParts);
-  EXPECT_EQ(sundayParts->weekday, 1);
-  EXPECT_EQ(sundayParts->weekOfYear, 10);
+  const GregorianCalendar calendar = GregorianCalendar::current();
+  EXPECT_EQ(ZORTimeUtilities::dateForWeek(10, 2008, 1), calendar.dateFromComponents(2008, 3, 3, 0));
+  EXPECT_EQ(ZORTimeUtilities::dateForWeek(10, 2008, 0), calendar.dateFromComponents(2008, 3, 2, 0));
 }
 
 }  // namespace
