@@ -66,6 +66,7 @@ class HttpServer {
   std::condition_variable connectionWaiting_;  // wakes a worker
   std::condition_variable stopped_;            // wakes wait()
   std::deque<int> waiting_;                    // accepted connections not yet served
+  std::set<int> serving_;                      // connections a worker is serving
   bool started_ = false;
   bool stopping_ = false;
 };
