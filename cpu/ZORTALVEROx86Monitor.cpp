@@ -97,12 +97,13 @@ std::int32_t ZORTALVEROx86Monitor::nextForceUpdateTime() {
 
 std::optional<CPUStatusBlock> ZORTALVEROx86Monitor::statusBlockOfEntry(
     const ZORIORegistryEntry& entry) {
-  // A fresh copy of all properties: the driver may have replaced the block since the last look.
-  std::optional<PlistDictionary> properties = entry.properties();
-  if (!properties) return std::nullopt;
-  auto it = properties->find(kStatusProperty);
-  if (it == properties->end()) return std::nullopt;
-  return CPUStatusBlock::fromValue(&it->second);
+  // Read afresh (the driver may have replaced the block since the last look),
+  // and only the block: the entry's other properties are not needed here.
+  if (entry.ioKitHandle() == 0) return std::nullopt;
+  std::optional<PlistValue> block =
+      iokit::IORegistryEntryCreateCFProperty(entry.ioKitHandle(), kStatusProperty);
+  if (!block) return std::nullopt;
+  return CPUStatusBlock::fromValue(&*block);
 }
 
 bool ZORTALVEROx86Monitor::isDriverLoaded() {

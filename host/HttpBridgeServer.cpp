@@ -1,7 +1,5 @@
 #include "host/HttpBridgeServer.h"
 
-#include <httplib.h>
-
 #include "host/RequestPolicy.h"
 #include "platform/Bundle.h"
 
@@ -9,12 +7,21 @@ namespace zor::host {
 
 namespace {
 
-void refuse(httplib::Response& response, int status, const std::string& message) {
+HttpResponse refusal(int status, const std::string& message) {
+  HttpResponse response;
   response.status = status;
-  response.set_header("Cache-Control", "no-store");
-  response.set_content(
+  response.setHeader("Cache-Control", "no-store");
+  response.setContent(
       BridgeDispatcher::serialize(nlohmann::json{{"id", nullptr}, {"error", message}}),
       "application/json");
+  return response;
+}
+
+HttpResponse notFound() {
+  HttpResponse response;
+  response.status = 404;
+  response.setContent("not found\n", "text/plain; charset=utf-8");
+  return response;
 }
 
 }  // namespace
@@ -26,80 +33,56 @@ HttpBridgeServer::~HttpBridgeServer() {
   wait();
 }
 
-void HttpBridgeServer::configure(httplib::Server& server) {
-  // The library's default also sets SO_REUSEPORT, which lets a second
-  // process bind our port and take a share of our connections; a busy port
-  // must fail instead.
-  server.set_socket_options([](socket_t sock) {
-    int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-  });
-  // Answers are small and written in pieces; without this each waits for the
-  // client's delayed acknowledgement.
-  server.set_tcp_nodelay(true);
-  server.set_payload_max_length(kMaxRequestBytes);
-  server.set_read_timeout(5, 0);
-  server.set_write_timeout(5, 0);
-  // An idle kept-alive connection holds a server thread until this runs out,
-  // and stopping waits for every thread: with a widget tab open (it refreshes
-  // every few seconds), Ctrl-C would otherwise wait the library's 5 seconds.
-  server.set_keep_alive_timeout(1);
-
-  server.set_pre_routing_handler(
-      [this](const httplib::Request& request, httplib::Response& response) {
-        // A page on another site can make the browser send requests here through
-        // a name that resolves to loopback; it cannot make it send our Host.
-        if (!RequestPolicy::isLoopbackHost(request.get_header_value("Host"), port_)) {
-          refuse(response, 403, "this host serves loopback names only");
-          return httplib::Server::HandlerResponse::Handled;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-      });
-
-  server.Post("/bridge", [this](const httplib::Request& request, httplib::Response& response) {
-    if (request.has_header("Origin") &&
-        !RequestPolicy::isOwnOrigin(request.get_header_value("Origin"), port_)) {
-      refuse(response, 403, "bridge calls are accepted from the widget's own pages only");
-      return;
+HttpResponse HttpBridgeServer::answer(const HttpRequest& request) {
+  // A page on another site can make the browser send requests here through
+  // a name that resolves to loopback; it cannot make it send our Host.
+  if (!RequestPolicy::isLoopbackHost(request.header("host"), port_)) {
+    return refusal(403, "this host serves loopback names only");
+  }
+  if (request.method == "POST") {
+    if (request.path != "/bridge") return notFound();
+    if (request.hasHeader("origin") &&
+        !RequestPolicy::isOwnOrigin(request.header("origin"), port_)) {
+      return refusal(403, "bridge calls are accepted from the widget's own pages only");
     }
-    std::string answer;
+    HttpResponse response;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      answer = dispatcher_.handleText(request.body);
+      response.setContent(dispatcher_.handleText(request.body), "application/json");
     }
-    response.set_header("Cache-Control", "no-store");
-    response.set_content(answer, "application/json");
-  });
+    response.setHeader("Cache-Control", "no-store");
+    return response;
+  }
+  if (request.method != "GET") {
+    HttpResponse response = refusal(405, "only GET and POST are answered");
+    response.setHeader("Allow", "GET, POST");
+    return response;
+  }
 
-  server.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_header("Cache-Control", "no-store");
-    response.set_header("X-Content-Type-Options", "nosniff");
-    response.set_content(metricsText(), PrometheusExposition::kContentType);
-  });
+  if (request.path == "/metrics") {
+    HttpResponse response;
+    response.setHeader("Cache-Control", "no-store");
+    response.setHeader("X-Content-Type-Options", "nosniff");
+    response.setContent(metricsText(), PrometheusExposition::kContentType);
+    return response;
+  }
 
-  server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-    std::optional<std::string> path = RequestPolicy::widgetFilePath(request.path);
-    std::optional<std::string> contents;
-    if (path) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      contents = Bundle::pluginBundle().fileContents(*path);
-    }
-    if (!contents) {
-      response.status = 404;
-      response.set_content("not found\n", "text/plain; charset=utf-8");
-      return;
-    }
-    response.set_header("Cache-Control", "no-store");
-    response.set_header("X-Content-Type-Options", "nosniff");
-    response.set_header("X-Frame-Options", "DENY");
-    response.set_header("Content-Security-Policy",
-                        "default-src 'self'; img-src 'self' data:; connect-src 'self'; "
-                        "frame-ancestors 'none'; base-uri 'none'; form-action 'none'");
-    response.set_content(*contents, RequestPolicy::contentTypeForPath(*path));
-  });
-
-  server.set_exception_handler([](const httplib::Request&, httplib::Response& response,
-                                  std::exception_ptr) { refuse(response, 500, "internal error"); });
+  std::optional<std::string> path = RequestPolicy::widgetFilePath(request.path);
+  std::optional<std::string> contents;
+  if (path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    contents = Bundle::pluginBundle().fileContents(*path);
+  }
+  if (!contents) return notFound();
+  HttpResponse response;
+  response.setHeader("Cache-Control", "no-store");
+  response.setHeader("X-Content-Type-Options", "nosniff");
+  response.setHeader("X-Frame-Options", "DENY");
+  response.setHeader("Content-Security-Policy",
+                     "default-src 'self'; img-src 'self' data:; connect-src 'self'; "
+                     "frame-ancestors 'none'; base-uri 'none'; form-action 'none'");
+  response.setContent(std::move(*contents), RequestPolicy::contentTypeForPath(*path));
+  return response;
 }
 
 std::string HttpBridgeServer::metricsText() {
@@ -108,54 +91,39 @@ std::string HttpBridgeServer::metricsText() {
 }
 
 bool HttpBridgeServer::start(uint16_t port, std::string* errorLine) {
-  if (!listeners_.empty()) {
+  if (server_) {
     if (errorLine) *errorLine = "the server is already started";
     return false;
   }
-  auto v4 = std::make_unique<httplib::Server>();
-  configure(*v4);
-  int bound = -1;
-  if (port == 0) {
-    bound = v4->bind_to_any_port("127.0.0.1");
-  } else if (v4->bind_to_port("127.0.0.1", port)) {
-    bound = port;
-  }
-  if (bound <= 0) {
+  HttpServer::Limits limits;
+  limits.maxBodyBytes = kMaxRequestBytes;
+  limits.workers = kWorkerThreads;
+  auto server = std::make_unique<HttpServer>(
+      [this](const HttpRequest& request) { return answer(request); }, limits);
+  std::string error;
+  const uint16_t bound = server->bind("127.0.0.1", port, &error);
+  if (bound == 0) {
     if (errorLine) *errorLine = "could not listen on 127.0.0.1:" + std::to_string(port);
     return false;
   }
-  port_ = static_cast<uint16_t>(bound);
-  std::vector<std::unique_ptr<httplib::Server>> servers;
-  servers.push_back(std::move(v4));
-  auto v6 = std::make_unique<httplib::Server>();
-  configure(*v6);
-  if (v6->bind_to_port("::1", port_)) servers.push_back(std::move(v6));
-
-  for (auto& server : servers) {
-    auto listener = std::make_unique<Listener>();
-    listener->server = std::move(server);
-    Listener* l = listener.get();
-    listeners_.push_back(std::move(listener));
-    l->thread = std::thread([l] {
-      l->server->listen_after_bind();
-      l->finished = true;
-    });
-  }
+  port_ = bound;
+  // [::1] is served too when the machine has it, on the same port.
+  server->bind("::1", port_, &error);
+  server_ = std::move(server);
+  server_->start();
   return true;
 }
 
+bool HttpBridgeServer::servesIPv6() const {
+  return server_ && server_->listenerCount() > 1;
+}
+
 void HttpBridgeServer::stop() {
-  for (auto& listener : listeners_) {
-    // A server only notices stop() once its accept loop runs; wait for that.
-    while (!listener->finished && !listener->server->is_running()) std::this_thread::yield();
-    listener->server->stop();
-  }
+  if (server_) server_->stop();
 }
 
 void HttpBridgeServer::wait() {
-  for (auto& listener : listeners_) {
-    if (listener->thread.joinable()) listener->thread.join();
-  }
+  if (server_) server_->wait();
 }
 
 }  // namespace zor::host

@@ -6,20 +6,14 @@
 // calls and scrapes are handed to the library one at a time.
 // Used by zor-widget-host, the host tests and the benchmarks.
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "host/BridgeDispatcher.h"
+#include "host/HttpServer.h"
 #include "widget/PrometheusExposition.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace zor::host {
 
@@ -35,7 +29,7 @@ class HttpBridgeServer {
   // cannot be bound; [::1] is served only when it can be bound as well.
   bool start(uint16_t port, std::string* errorLine);
   uint16_t port() const { return port_; }
-  bool servesIPv6() const { return listeners_.size() > 1; }
+  bool servesIPv6() const;
 
   // Blocks until stop() has been called (from another thread).
   void wait();
@@ -49,20 +43,18 @@ class HttpBridgeServer {
   std::string metricsText();
 
   static constexpr size_t kMaxRequestBytes = 64 * 1024;
+  // Every bridge call and file read runs under one lock, so more workers
+  // would only wait; a few let a page's files be asked for side by side.
+  static constexpr size_t kWorkerThreads = 3;
 
  private:
-  void configure(httplib::Server& server);
+  HttpResponse answer(const HttpRequest& request);
 
   BridgeDispatcher& dispatcher_;
   std::mutex mutex_;
   PrometheusExposition metrics_;  // held by mutex_
   uint16_t port_ = 0;
-  struct Listener {
-    std::unique_ptr<httplib::Server> server;
-    std::thread thread;
-    std::atomic<bool> finished{false};
-  };
-  std::vector<std::unique_ptr<Listener>> listeners_;
+  std::unique_ptr<HttpServer> server_;
 };
 
 }  // namespace zor::host

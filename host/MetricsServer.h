@@ -5,18 +5,13 @@
 // preferences. The text comes from a function the host gives, which takes
 // the host's lock; this server touches nothing of the library itself.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "host/HttpServer.h"
 #include "host/ListenAddress.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace zor::host {
 
@@ -39,10 +34,10 @@ class MetricsServer {
   void wait();
 
  private:
+  HttpResponse answer(const HttpRequest& request);
+
   std::function<std::string()> scrape_;
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  std::atomic<bool> finished_{false};
+  std::unique_ptr<HttpServer> server_;
   uint16_t port_ = 0;
 };
 

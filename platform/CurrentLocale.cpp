@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 
 namespace zor {
 namespace {
@@ -90,13 +92,23 @@ std::string CurrentLocale::preferredLocalization(const std::vector<std::string>&
 }
 
 std::string CurrentLocale::decimalSeparator() {
+  // Every reading with decimals asks; the locale's number symbols are loaded
+  // once per locale named, not on every call.
+  static std::mutex mutex;
+  static std::map<std::string, std::string> separators;
+  const std::string locale = identifier();
+  std::lock_guard<std::mutex> lock(mutex);
+  auto known = separators.find(locale);
+  if (known != separators.end()) return known->second;
   UErrorCode status = U_ZERO_ERROR;
-  icu::DecimalFormatSymbols symbols(icu::Locale::createFromName(identifier().c_str()), status);
-  if (U_FAILURE(status)) return ".";
+  icu::DecimalFormatSymbols symbols(icu::Locale::createFromName(locale.c_str()), status);
   std::string separator;
-  symbols.getConstSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol)
-      .toUTF8String(separator);
-  return separator.empty() ? std::string(".") : separator;
+  if (U_SUCCESS(status)) {
+    symbols.getConstSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol)
+        .toUTF8String(separator);
+  }
+  return separators.emplace(locale, separator.empty() ? std::string(1, '.') : separator)
+      .first->second;
 }
 
 std::string localeDecimalSeparator() {

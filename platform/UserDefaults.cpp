@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -25,6 +26,8 @@ std::string& configuredDirectory() {
   static std::string directory;
   return directory;
 }
+
+std::atomic<bool> keptInMemory{false};
 
 std::string defaultDirectory() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
@@ -160,6 +163,10 @@ void UserDefaults::setPreferencesDirectory(const std::string& directory) {
   }
 }
 
+void UserDefaults::setKeptInMemory(bool inMemory) {
+  keptInMemory = inMemory;
+}
+
 std::string UserDefaults::preferencesDirectory() {
   std::lock_guard<std::mutex> lock(directoryMutex);
   return configuredDirectory().empty() ? defaultDirectory() : configuredDirectory();
@@ -181,6 +188,10 @@ std::optional<PlistDictionary> UserDefaults::persistentDomainForName(const std::
   Domain& domain = domains_[path];
   if (domain.pending()) {
     if (domain.removeAll && domain.changedKeys.empty()) return std::nullopt;
+    return domain.contents;
+  }
+  if (keptInMemory) {
+    if (domain.contents.empty()) return std::nullopt;
     return domain.contents;
   }
   // Nothing of ours is pending: read the file as it is now, so that what
@@ -209,7 +220,7 @@ void UserDefaults::setPersistentDomain(const PlistDictionary& contents, const st
   // not against the file now: keys another process wrote since then are
   // not this process's to remove or overwrite.
   PlistDictionary base;
-  if (domain.pending() || domain.seen) {
+  if (domain.pending() || domain.seen || keptInMemory) {
     base = domain.contents;
   } else {
     std::string error;
@@ -254,6 +265,12 @@ bool UserDefaults::synchronize() {
 }
 
 bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
+  if (keptInMemory) {
+    domain.changedKeys.clear();
+    domain.removedKeys.clear();
+    domain.removeAll = false;
+    return true;
+  }
   const std::string directory = path.substr(0, path.rfind('/'));
   if (!makeDirectories(directory)) {
     SystemLog::writeFormat("%s: cannot create the preferences folder: %s\n", directory.c_str(),

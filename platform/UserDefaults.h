@@ -39,6 +39,10 @@ class UserDefaults {
   // Where the domains are stored; an empty path restores the default folder.
   static void setPreferencesDirectory(const std::string& directory);
   static std::string preferencesDirectory();
+  // Keeps every persistent domain in this process only: nothing is read from
+  // or written to the preferences folder (a listing that must not touch the
+  // stored choices). False restores the folder.
+  static void setKeptInMemory(bool inMemory);
 
   // Persistent domains. A name must be usable as a file name (not empty, no
   // "/", not "." or ".."); other names have no domain and are not stored.

@@ -94,6 +94,13 @@
     element: $('position' + d),
     sensorIndex: -1,
     history: null,
+    // What the position shows now, so that an unchanged reading costs no
+    // layout and no canvas work: the reading's text, the history drawn and
+    // whether its line was drawn, and the canvas's size in CSS pixels.
+    shownReading: null,
+    drawnHistory: null,
+    drawnLine: false,
+    canvasSize: null,
   }));
   let sensorCount = 0;
   let temperatureUnit = 0;
@@ -153,14 +160,25 @@
     if (!history.highest || value > history.highest.value) history.highest = {value, text: shown};
   }
 
+  function needsDrawing(position, readingChanged) {
+    const values = position.history ? position.history.values : [];
+    return readingChanged || position.drawnHistory !== position.history ||
+        position.drawnLine !== (values.length >= 2);
+  }
+
   function drawHistory(position) {
     const canvas = position.element.querySelector('.sparkline');
     const values = position.history ? position.history.values : [];
+    position.drawnHistory = position.history;
+    position.drawnLine = values.length >= 2;
     const ratio = window.devicePixelRatio || 1;
-    const width = canvas.clientWidth;
-    const height = canvas.clientHeight;
-    canvas.width = Math.round(width * ratio);
-    canvas.height = Math.round(height * ratio);
+    if (!position.canvasSize || position.canvasSize.ratio !== ratio) {
+      // Measured once (and again after a resize): reading the size forces a layout.
+      position.canvasSize = {width: canvas.clientWidth, height: canvas.clientHeight, ratio};
+      canvas.width = Math.round(position.canvasSize.width * ratio);
+      canvas.height = Math.round(position.canvasSize.height * ratio);
+    }
+    const {width, height} = position.canvasSize;
     const g = canvas.getContext('2d');
     g.setTransform(ratio, 0, 0, ratio, 0, 0);
     g.clearRect(0, 0, width, height);
@@ -191,10 +209,15 @@
     g.fill();
   }
 
+  // Status and state change the page only when they change.
   function showStatus(message) {
     const status = $('status');
-    status.textContent = message;
-    status.hidden = !message;
+    if (status.textContent !== message) status.textContent = message;
+    if (status.hidden !== !message) status.hidden = !message;
+  }
+
+  function setState(state) {
+    if (document.body.dataset.state !== state) document.body.dataset.state = state;
   }
 
   // Names, icons and the chosen sensors: these change only with the choices.
@@ -219,23 +242,33 @@
   async function refreshReadings() {
     for (const position of positions) {
       const reading = await controller.localizedReadingAtDisplayIndex(position.displayIndex);
-      position.element.querySelector('.reading').textContent = reading;
+      const changed = reading !== position.shownReading;
+      if (changed) {
+        position.element.querySelector('.reading').textContent = reading;
+        position.shownReading = reading;
+      }
       if (position.sensorIndex >= 0) record(position, reading);
-      drawHistory(position);
+      if (needsDrawing(position, changed)) drawHistory(position);
     }
   }
 
+  // A hidden page (a tab in the background, a minimised window) does no work
+  // at all: polling stops and starts again when the page is shown.
   async function refresh() {
     window.clearTimeout(refreshTimer);
+    if (document.hidden) return;
     try {
       await refreshReadings();
       showStatus(sensorCount ? '' : await controller.localizedStatusMessage());
-      document.body.dataset.state = 'ready';
+      setState('ready');
     } catch (e) {
       showStatus(text('The sensor host does not answer'));
-      document.body.dataset.state = 'offline';
+      setState('offline');
     }
-    refreshTimer = window.setTimeout(refresh, REFRESH_MILLISECONDS);
+    // A refresh started while another was waiting for the host must not leave
+    // a second timer behind.
+    window.clearTimeout(refreshTimer);
+    if (!document.hidden) refreshTimer = window.setTimeout(refresh, REFRESH_MILLISECONDS);
   }
 
   function option(value, label) {
@@ -285,7 +318,7 @@
   }
 
   async function showFront() {
-    document.body.dataset.state = 'updating';
+    setState('updating');
     $('card').classList.remove('flipped');
     $('front').setAttribute('aria-hidden', 'false');
     $('back').setAttribute('aria-hidden', 'true');
@@ -304,7 +337,7 @@
       await refreshLabels();
     } catch (e) {
       showStatus(text('The sensor host does not answer'));
-      document.body.dataset.state = 'offline';
+      setState('offline');
       window.setTimeout(start, REFRESH_MILLISECONDS);
       return;
     }
@@ -319,7 +352,18 @@
     $('unit').addEventListener('change', (event) => {
       controller.setTemperatureUnitIndex(Number(event.target.value)).catch(() => undefined);
     });
+    document.addEventListener('visibilitychange', () => {
+      if (document.hidden) {
+        window.clearTimeout(refreshTimer);
+      } else {
+        refresh();
+      }
+    });
     window.addEventListener('resize', () => {
+      for (const position of positions) {
+        position.canvasSize = null;
+        position.drawnHistory = null;
+      }
       controller.setMaximumSensorNameWidth(labelWidthInPoints())
           .then(refreshLabels)
           .catch(() => undefined);

@@ -208,6 +208,7 @@ bool ZORSystemManagementController::getValue(_ZORSMCValue* value, std::uint32_t 
 }
 
 std::vector<std::string> ZORSystemManagementController::allPropertyKeys() {
+  if (keys_) return *keys_;
   std::vector<std::string> keys;
   std::uint32_t count = 0;
   _ZORSMCValue countValue;
@@ -231,6 +232,7 @@ std::vector<std::string> ZORSystemManagementController::allPropertyKeys() {
       keys.push_back(stringForFourCharCode(output.key));
     }
   }
+  if (count != 0 && keys.size() == count) keys_ = keys;
   return keys;
 }
 

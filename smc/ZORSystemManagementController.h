@@ -71,6 +71,8 @@ class ZORSystemManagementController {
   // The service's "smc-version", or null.
   std::optional<std::string> versionNumber() const;
   // Every key in the SMC's index order; empty when "#KEY" is unreadable.
+  // A listing read without a failed call is kept: the SMC's keys do not
+  // change while it runs, and every widget instance asks for them.
   std::vector<std::string> allPropertyKeys();
   // The decoded value (number, string or data), or null.
   std::optional<PlistValue> objectValueForPropertyWithKey(const std::optional<std::string>& key);
@@ -113,6 +115,7 @@ class ZORSystemManagementController {
   // Closes the connection on the machine that opened it, whichever is installed.
   iokit::IOReference connectionReference_;
   std::map<std::uint32_t, ZORSMCCachedValue> valueCache_;
+  std::optional<std::vector<std::string>> keys_;
 };
 
 }  // namespace zor

@@ -3,11 +3,8 @@
 // them, or once in the metrics text format. Loads the plug-in, makes one
 // controller and lists what it holds.
 
-#include <stdlib.h>
-
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -39,25 +36,6 @@ struct Options {
   bool prometheus = false;  // the metrics text once, for a textfile collector or cron
   std::int32_t unitIndex = 0;
   std::optional<std::string> preferencesDirectory;
-};
-
-// Without --prefs the listing must not touch the widget's stored choices
-// (choosing a unit stores it): the preferences live in a folder of their
-// own that is removed at exit.
-class PrivatePreferences {
- public:
-  PrivatePreferences() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zor-sensors-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~PrivatePreferences() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
 };
 
 // One clear line and exit code 2 for anything the command line gets wrong.
@@ -169,16 +147,12 @@ int main(int argc, char** argv) {
   const std::shared_ptr<zor::Machine>& machine = started.machine;
   if (options.dumpProfile) return dumpProfile(*machine, options);
   zor::UserDefaults::standard().setArgumentDomain(argc, argv);
-  std::optional<PrivatePreferences> privatePreferences;
   if (options.preferencesDirectory) {
     zor::UserDefaults::setPreferencesDirectory(*options.preferencesDirectory);
   } else {
-    privatePreferences.emplace();
-    if (privatePreferences->path().empty()) {
-      std::fprintf(stderr, "zor-sensors: cannot create a temporary preferences folder\n");
-      return 2;
-    }
-    zor::UserDefaults::setPreferencesDirectory(privatePreferences->path());
+    // Without --prefs the listing must not touch the widget's stored choices
+    // (choosing a unit stores it): its preferences live in memory only.
+    zor::UserDefaults::setKeptInMemory(true);
   }
 
   zor::loadPlugin();

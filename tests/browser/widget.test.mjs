@@ -1,9 +1,9 @@
 // Drives the widget in Debian's chromium against a real zor-widget-host on
 // the demo machine: two readings with units and icons, the back side with
 // another sensor and Fahrenheit, the choices kept over a reload, and a second
-// tab with choices of its own. Saves a screenshot of the front. Then the host
-// on a recorded Linux tree: the tree's sensors as zor-sensors lists them, and
-// a choice kept after the host restarts.
+// tab with choices of its own, and a hidden page that stops polling. Saves a
+// screenshot of the front. Then the host on a recorded Linux tree: the tree's
+// sensors as zor-sensors lists them, and a choice kept after the host restarts.
 //
 // Environment: ZOR_WIDGET_HOST (the host program), ZOR_SENSORS (the sensor
 // CLI), ZOR_BROWSER_OUTPUT (where the screenshot goes).
@@ -24,6 +24,7 @@ if (!hostProgram || !sensorsProgram || !outputDir) {
 }
 
 const TIMEOUT = 20000;
+const REFRESH_MILLISECONDS = 3000;  // the widget's polling period
 let passed = 0;
 let failed = 0;
 
@@ -95,6 +96,17 @@ const choices = (page) => page.evaluate(async () => ({
   second: await PluginController.preferredSensorIndexAtDisplayIndex(1),
   unit: await PluginController.preferredTemperatureUnitIndex(),
 }));
+
+// Hides or shows the page as a tab put in the background would be, for the
+// page's script; headless chromium itself always shows its pages.
+async function setHidden(page, hidden) {
+  await page.evaluate((h) => {
+    Object.defineProperty(document, 'hidden', {configurable: true, get: () => h});
+    Object.defineProperty(document, 'visibilityState',
+        {configurable: true, get: () => (h ? 'hidden' : 'visible')});
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, hidden);
+}
 
 async function flipToBack(page) {
   await page.click('#showBack');
@@ -217,6 +229,22 @@ async function main() {
     const before = await choices(page);
     const sensorCount = await page.evaluate(() => PluginController.numberOfAvailableSensors());
     check('the demo machine offers sensors to choose from', sensorCount >= 4, String(sensorCount));
+
+    // A hidden page asks the host nothing; shown again, it reads at once.
+    let bridgeRequests = 0;
+    page.on('request', (request) => {
+      if (new URL(request.url()).pathname === '/bridge') bridgeRequests++;
+    });
+    await setHidden(page, true);
+    await page.waitForTimeout(500);  // a refresh under way may still finish
+    const hiddenFrom = bridgeRequests;
+    await page.waitForTimeout(REFRESH_MILLISECONDS + 1000);
+    check('a hidden page stops polling', bridgeRequests === hiddenFrom,
+        `${bridgeRequests - hiddenFrom} requests while hidden`);
+    const shownAgain = page.waitForRequest((r) => new URL(r.url()).pathname === '/bridge',
+        {timeout: REFRESH_MILLISECONDS / 2}).then(() => true, () => false);
+    await setHidden(page, false);
+    check('a page shown again reads at once', await shownAgain);
 
     // The back: every sensor plus "none" in each menu; pick another sensor and Fahrenheit.
     await flipToBack(page);

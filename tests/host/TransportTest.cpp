@@ -1,8 +1,14 @@
 // The stdio and HTTP transports: line handling, the loopback and origin
 // rules, the widget's files and the size limits.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "platform/Bundle.h"
 #include "tests/host/HostTestSupport.h"
@@ -103,6 +109,22 @@ TEST_F(HttpBridgeServerTest, StopsSoonWhileATabKeepsItsConnectionOpen) {
   client_.server()->stop();
   client_.server()->wait();
   EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+}
+
+TEST_F(HttpBridgeServerTest, StopsSoonWhileAConnectionSendsNothing) {
+  // A browser opens spare connections it may never use.
+  const int spare = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(client_.server()->port());
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(spare, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // a worker has taken it
+  const auto asked = std::chrono::steady_clock::now();
+  client_.server()->stop();
+  client_.server()->wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+  ::close(spare);
 }
 
 TEST_F(HttpBridgeServerTest, ServesTheWidgetsFilesFromTheBundle) {

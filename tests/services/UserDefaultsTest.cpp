@@ -166,6 +166,26 @@ TEST_F(UserDefaultsTest, UnreadableFileFailsAndKeepsChangesPending) {
   EXPECT_EQ(fileContents(), (PlistDictionary{{"k", "v"}}));
 }
 
+// A store kept in memory neither reads what is on disk nor writes to it, yet
+// answers with what this process set.
+TEST_F(UserDefaultsTest, KeptInMemoryNeitherReadsNorWritesTheFolder) {
+  PlistDictionary onDisk{{"IndexOfTemperatureUnit", PlistValue::integer(1)}};
+  {
+    UserDefaults writer;
+    writer.setPersistentDomain(onDisk, kDomain);
+    ASSERT_TRUE(writer.synchronize());
+  }
+  UserDefaults::setKeptInMemory(true);
+  UserDefaults store;
+  EXPECT_EQ(store.persistentDomainForName(kDomain), std::nullopt);
+  PlistDictionary set{{"IndexOfTemperatureUnit", PlistValue::integer(2)}};
+  store.setPersistentDomain(set, kDomain);
+  EXPECT_TRUE(store.synchronize());
+  EXPECT_EQ(store.persistentDomainForName(kDomain), set);
+  UserDefaults::setKeptInMemory(false);
+  EXPECT_EQ(fileContents(), onDisk);
+}
+
 TEST(UserDefaultsFolderTest, DefaultFollowsEnvironment) {
   const std::tuple<std::optional<std::string>, const char*> cases[] = {
       {"/cfg", "/cfg/zorsensors"},

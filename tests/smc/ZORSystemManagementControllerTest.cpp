@@ -187,25 +187,29 @@ TEST_F(ZORSystemManagementControllerTest, KeyListing) {
     PlistArray keys;
     PlistDictionary simulation;
     std::vector<std::string> listed;
+    bool kept = false;  // a second listing asks the driver nothing
   };
   const PlistArray three{sp78Key("TC0D", 40.0), sp78Key("TB0T", 30.0), sp78Key("Th0H", 35.0)};
   const Case cases[] = {
       {"failing index is skipped",
        three,
        {{"SMCFailIndices", PlistArray{PlistValue::integer(1)}}},
-       {"TC0D", "Th0H"}},
+       {"TC0D", "Th0H"},
+       false},
       // The profile's "#KEY" claims fewer keys than it lists.
       {"count from the profile",
        {smcKey("#KEY", "ui32", {0, 0, 0, 2}), sp78Key("TC0D", 40.0), sp78Key("TB0T", 30.0)},
        {},
-       {"#KEY", "TC0D"}},
+       {"#KEY", "TC0D"},
+       true},
       {"failing count", three, {{"SMCFailKeys", PlistArray{"#KEY"}}}, {}},
       {"count not a number", {smcKey("#KEY", "ch8*", {'4'}), sp78Key("TC0D", 40.0)}, {}, {}},
       // A signed byte of -1 read as an unsigned count is bounded by the listed keys.
       {"absurd count",
        {smcKey("#KEY", "si8 ", {0xFF}), sp78Key("TC0D", 40.0)},
        {},
-       {"#KEY", "TC0D"}},
+       {"#KEY", "TC0D"},
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -217,6 +221,10 @@ TEST_F(ZORSystemManagementControllerTest, KeyListing) {
     EXPECT_LE(driver().callCount(kIndex), 0x10000u);
     if (c.listed.empty()) {
       EXPECT_EQ(driver().callCount(kIndex), 0u);
+    } else {
+      driver().resetCallCounts();
+      EXPECT_EQ(controller->allPropertyKeys(), c.listed);
+      EXPECT_EQ(driver().callCount(kIndex) == 0, c.kept);
     }
     controller.reset();
     SMC::forgetSharedSystemManagementController();
