@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "platform/IOATASMARTInterface.h"
+#include "platform/LedgerReferenceCount.h"
 #include "platform/linux/AtaDiskSession.h"
 #include "platform/linux/LinuxATADisk.h"
-#include "platform/simulated/SimulatedReferenceCount.h"
 
 namespace zor {
 
@@ -36,7 +36,7 @@ class LinuxATASMARTInterface final : public iokit::IOATASMARTInterface {
  private:
   std::shared_ptr<linuxfs::LinuxATADisk> disk_;
   std::shared_ptr<linuxfs::AtaDiskSession> session_;
-  SimulatedReferenceCount references_;
+  LedgerReferenceCount references_;
 };
 
 }  // namespace zor

@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "platform/IOCFPlugInInterface.h"
+#include "platform/LedgerReferenceCount.h"
 #include "platform/linux/AtaDiskSession.h"
 #include "platform/linux/LinuxATADisk.h"
-#include "platform/simulated/SimulatedReferenceCount.h"
 
 namespace zor {
 
@@ -30,7 +30,7 @@ class LinuxATASMARTPlugIn final : public iokit::IOCFPlugInInterface {
   std::shared_ptr<linuxfs::LinuxATADisk> disk_;
   std::shared_ptr<linuxfs::AtaDiskSession> session_;
   std::shared_ptr<ReferenceLedger> ledger_;
-  SimulatedReferenceCount references_;
+  LedgerReferenceCount references_;
 };
 
 }  // namespace zor

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "platform/IOATASMARTInterface.h"
+#include "platform/LedgerReferenceCount.h"
 #include "platform/simulated/SimulatedATASMARTDisk.h"
-#include "platform/simulated/SimulatedReferenceCount.h"
 
 namespace zor {
 
@@ -33,7 +33,7 @@ class SimulatedATASMARTInterface final : public iokit::IOATASMARTInterface {
 
  private:
   std::shared_ptr<SimulatedATASMARTDisk> disk_;
-  SimulatedReferenceCount references_;
+  LedgerReferenceCount references_;
 };
 
 }  // namespace zor

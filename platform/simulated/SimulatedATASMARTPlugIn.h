@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "platform/IOCFPlugInInterface.h"
+#include "platform/LedgerReferenceCount.h"
 #include "platform/simulated/SimulatedATASMARTDisk.h"
-#include "platform/simulated/SimulatedReferenceCount.h"
 
 namespace zor {
 
@@ -30,7 +30,7 @@ class SimulatedATASMARTPlugIn final : public iokit::IOCFPlugInInterface {
  private:
   std::shared_ptr<SimulatedATASMARTDisk> disk_;
   std::shared_ptr<ReferenceLedger> ledger_;
-  SimulatedReferenceCount references_;
+  LedgerReferenceCount references_;
 };
 
 }  // namespace zor

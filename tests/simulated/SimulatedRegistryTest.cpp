@@ -9,9 +9,9 @@
 #include "platform/Clock.h"
 #include "platform/DriverBehaviourTable.h"
 #include "platform/IOKit.h"
+#include "platform/LedgerReferenceCount.h"
 #include "platform/PropertyListSerialization.h"
 #include "platform/ScopedMachine.h"
-#include "platform/simulated/SimulatedReferenceCount.h"
 #include "platform/simulated/SimulatedWave.h"
 
 namespace zor {
@@ -79,7 +79,7 @@ class EchoDriver final : public DriverBehaviour {
     }
 
    private:
-    SimulatedReferenceCount references_;
+    LedgerReferenceCount references_;
   };
 
   kern_return_t openUserClient(MachineEntry& /*entry*/, std::uint32_t type,

@@ -1,8 +1,9 @@
 #pragma once
-// The reference count of a simulated plug-in object (IOUnknown): it starts
+// The reference count of a plug-in object (IOUnknown) of either backend: it starts
 // with the one reference its creator hands out and reports every reference to
 // the machine's ledger, so tests see a QueryInterface result that was never
-// Released. Used by the simulated drivers' plug-in and interface objects:
+// Released. Used by the S.M.A.R.T. plug-in and interface objects of the
+// simulated and the Linux disk drivers:
 //
 //   std::uint32_t AddRef() override { return references_.addRef(); }
 //   std::uint32_t Release() override {
@@ -18,14 +19,14 @@
 
 namespace zor {
 
-class SimulatedReferenceCount {
+class LedgerReferenceCount {
  public:
-  explicit SimulatedReferenceCount(std::shared_ptr<ReferenceLedger> ledger)
+  explicit LedgerReferenceCount(std::shared_ptr<ReferenceLedger> ledger)
       : ledger_(std::move(ledger)) {
     ledger_->took();
   }
-  SimulatedReferenceCount(const SimulatedReferenceCount&) = delete;
-  SimulatedReferenceCount& operator=(const SimulatedReferenceCount&) = delete;
+  LedgerReferenceCount(const LedgerReferenceCount&) = delete;
+  LedgerReferenceCount& operator=(const LedgerReferenceCount&) = delete;
 
   std::uint32_t addRef() {
     ledger_->took();
