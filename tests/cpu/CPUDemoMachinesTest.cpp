@@ -10,7 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/Machine.h"
 #include "platform/simulated/SimulatedMachine.h"
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
 namespace zor::testing {
 namespace {
