@@ -16,10 +16,10 @@
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SMCDriverBehaviour.h"
 #include "platform/simulated/SimulatedMachine.h"
+#include "plugin/PluginLoader.h"
 #include "smc/ZORSystemManagementController.h"
 #include "smc/_ZORSMCKeyData.h"
 #include "widget/PluginController.h"
-#include "widget/PluginLoader.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
+#include "plugin/PluginLoader.h"
 #include "widget/PluginController.h"
-#include "widget/PluginLoader.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "platform/UserDefaults.h"
 #include "platform/linux/HwmonEntries.h"
 #include "platform/linux/LinuxRoot.h"
+#include "plugin/PluginLoader.h"
 #include "widget/PluginController.h"
-#include "widget/PluginLoader.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/Machine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
 namespace {
 

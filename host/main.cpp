@@ -16,8 +16,8 @@
 #include "host/MetricsServer.h"
 #include "host/StdioBridge.h"
 #include "platform/UserDefaults.h"
+#include "plugin/PluginLoader.h"
 #include "startup/MachineStartup.h"
-#include "widget/PluginLoader.h"
 
 using zor::host::BridgeDispatcher;
 using zor::host::HostOptions;

@@ -3,7 +3,7 @@
 # only those that are missing, so a fresh machine needs nothing else.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config
+packages=(cmake ninja-build g++ pkg-config python3
           libplist-dev libplist++-dev libicu-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
           libcpp-httplib-dev nlohmann-json3-dev libssl-dev
           libgtest-dev libgmock-dev libbenchmark-dev)

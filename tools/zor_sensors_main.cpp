@@ -14,9 +14,9 @@
 #include "platform/Machine.h"
 #include "platform/MachineProfileRecorder.h"
 #include "platform/UserDefaults.h"
+#include "plugin/PluginLoader.h"
 #include "startup/MachineStartup.h"
 #include "widget/PluginController.h"
-#include "widget/PluginLoader.h"
 #include "widget/PrometheusExposition.h"
 #include "widget/SensorListing.h"
 

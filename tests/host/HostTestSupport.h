@@ -24,9 +24,9 @@
 #include "platform/ScopedMachine.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
+#include "plugin/PluginLoader.h"
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "sensors/ZORSensor.h"
-#include "widget/PluginLoader.h"
 
 namespace zor::host::testing {
 

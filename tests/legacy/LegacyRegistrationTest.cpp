@@ -10,9 +10,9 @@
 #include "legacy/ZORHWTemperatureSensor.h"
 #include "legacy/ZORMDDTemperatureSensor.h"
 #include "legacy/ZORXserveTemperatureSensor.h"
+#include "plugin/PluginLoader.h"
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "tests/legacy/LegacyTestMachine.h"
-#include "widget/PluginLoader.h"
 
 namespace zor::testing {
 namespace {

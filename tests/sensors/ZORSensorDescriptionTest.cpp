@@ -2,13 +2,9 @@
 
 #include <bit>
 
-#include "platform/DistantObject.h"
-#include "platform/PortCoder.h"
-#include "platform/PortConnection.h"
 #include "platform/SequentialArchiver.h"
 #include "sensors/TestSensorFamily.h"
 #include "sensors/ZORSensorDescription.h"
-#include "sensors/ZORSensorValueConverter.h"
 
 namespace zor {
 namespace {
@@ -47,23 +43,6 @@ TEST(ZORSensorDescriptionTest, ArchiveKeepsEveryFieldExactly) {
               std::bit_cast<std::uint64_t>(original->accuracy()));
     EXPECT_EQ(back.localIdentifier(), original->localIdentifier());
     EXPECT_EQ(back.description(), original->description());
-  }
-}
-
-// Both model objects a distant client receives come as copies unless it asks for a reference.
-TEST(ZORSensorDescriptionTest, ModelObjectsTravelByCopyUnlessAskedByReference) {
-  const std::shared_ptr<Archivable> objects[] = {
-      TestSensor::make("id", "loc", 1)->configurationDescription(),
-      std::make_shared<ZORSensorValueConverter>()};
-  auto connection = std::make_shared<PortConnection>();
-  PortCoder byCopy(connection, false);
-  PortCoder byReference(connection, true);
-  for (const auto& object : objects) {
-    EXPECT_EQ(object->replacementObjectForPortCoder(byCopy), object);
-    auto proxy = std::dynamic_pointer_cast<DistantObject>(
-        object->replacementObjectForPortCoder(byReference));
-    ASSERT_NE(proxy, nullptr);
-    EXPECT_EQ(proxy->local(), object);
   }
 }
 

@@ -101,23 +101,6 @@ TEST(ZORSensorTest, ArchiveNarrowsPrecisionToAFloat) {
   EXPECT_EQ(back.accuracy(), static_cast<double>(0.3f));
 }
 
-TEST(ZORSensorTest, SubstituteIdentifierIsTheUninvertedCrcRegister) {
-  struct Case {
-    const char* location;
-    std::uint32_t expected;
-  };
-  const Case cases[] = {
-      {"abc", 0xCADBBE3Du},
-      {"", 0xFFFFFFFFu},
-      {"123456789", ~0xCBF43926u},  // the CRC-32 check value, complemented
-  };
-  for (const Case& c : cases) {
-    ZORSensor sensor;
-    sensor.setLocationIdentifier(c.location);
-    EXPECT_EQ(sensor.substituteIDForLocationIdentifier(), c.expected) << c.location;
-  }
-}
-
 // Families are searched in registration order; the S.M.A.R.T. family can be
 // left out, declared families and families without a search add nothing.
 TEST(ZORSensorRegistryTest, AllSensorsFollowsRegistrationOrder) {

@@ -4,10 +4,7 @@
 
 #include <cstring>
 
-#include "platform/DistantObject.h"
 #include "platform/KeyedArchiver.h"
-#include "platform/PortCoder.h"
-#include "platform/PortConnection.h"
 #include "platform/SequentialArchiver.h"
 #include "system/NSProcessInfoZORAdditions.h"
 #include "system/SystemTestMachine.h"
@@ -291,19 +288,6 @@ TEST(ZORMachineInfoTest, DamagedArchivesAreRefusedAndChangeNothing) {
   ASSERT_TRUE(target.initWithKeyedCoder(partial));
   EXPECT_EQ(target.machineSerialNumber(), "W89201ZX1AQ");
   EXPECT_EQ(target.memorySize(), 0u);
-}
-
-TEST(ZORMachineInfoTest, TravelsByCopyUnlessAReferenceIsAsked) {
-  InstalledMachine installed(profileWithServices({}));
-  auto info = gather();
-  auto connection = std::make_shared<PortConnection>();
-  PortCoder byCopy(connection, false);
-  PortCoder byReference(connection, true);
-  EXPECT_EQ(info->replacementObjectForPortCoder(byCopy), info);
-  auto proxy =
-      std::dynamic_pointer_cast<DistantObject>(info->replacementObjectForPortCoder(byReference));
-  ASSERT_NE(proxy, nullptr);
-  EXPECT_EQ(proxy->local(), info);
 }
 
 }  // namespace

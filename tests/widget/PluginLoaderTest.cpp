@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "plugin/PluginLoader.h"
 #include "sensors/ZORSensor.h"
 #include "widget/PluginController.h"
-#include "widget/PluginLoader.h"
 #include "widget/WidgetFakes.h"
 
 namespace zor {

@@ -13,11 +13,11 @@
 #include "platform/ResourceBundle.h"
 #include "platform/ScopedMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
+#include "plugin/PluginLoader.h"
 #include "smart/ZORSMARTTemperatureSensor.h"
 #include "smc/ZORSystemManagementController.h"
 #include "system/ZORMachineInfo.h"
 #include "widget/ControllerFixture.h"
-#include "widget/PluginLoader.h"
 #include "widget/PrometheusExposition.h"
 
 namespace zor {

@@ -1,4 +1,4 @@
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
 #include "cpu/ZORTALVEROx86Monitor.h"
 #include "hwmon/ZORHwmonSensor.h"

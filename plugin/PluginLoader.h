@@ -1,9 +1,11 @@
 #pragma once
-// The one plug-in load function: runs every class-load hook once, in the
+// The plug-in's composition root and its one load function: the only code
+// that names every sensor family. Runs every class-load hook once, in the
 // order the plug-in's classes load (the sensor registry first, then each
 // sensor family's registration, then the controller's ellipsis and the
 // later services). Called by the widget host and the sensor CLI before the
-// first controller is made; calling it again does nothing.
+// first controller is made; calling it again does nothing. The controller
+// (widget/) reaches the families only through the sensor model.
 
 #include <string>
 #include <vector>
