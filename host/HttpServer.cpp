@@ -1,6 +1,7 @@
 #include "host/HttpServer.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,51 +9,48 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
+#include <map>
+
+#include "host/IncomingRequest.h"
 
 namespace zor::host {
 namespace {
+
+using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kBacklog = 16;
 // After its answer a connection is read until the client closes it (at most
 // this long), so that a request body left unread does not turn the close
 // into a reset that could discard the answer before the client reads it.
-constexpr int kLingerMilliseconds = 1000;
+constexpr std::chrono::milliseconds kLinger{1000};
 
-void setTimeouts(int fd, int seconds) {
-  timeval timeout{};
-  timeout.tv_sec = seconds;
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+int millisecondsUntil(SteadyClock::time_point deadline) {
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, 24 * 3600 * 1000));
 }
 
-bool writeAll(int fd, const std::string& text) {
+// Writes all of `text` before the deadline: a client that reads slowly (or
+// not at all) cannot keep a worker longer than that.
+bool writeAll(int fd, const std::string& text, SteadyClock::time_point deadline) {
   std::size_t sent = 0;
   while (sent < text.size()) {
-    const ssize_t n = ::send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n =
+        ::send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    sent += static_cast<std::size_t>(n);
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+    pollfd writable{fd, POLLOUT, 0};
+    const int left = millisecondsUntil(deadline);
+    if (left == 0 || ::poll(&writable, 1, left) <= 0) return false;
   }
   return true;
-}
-
-void linger(int fd) {
-  ::shutdown(fd, SHUT_WR);
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(kLingerMilliseconds);
-  char discard[4096];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now())
-                          .count();
-    if (left <= 0) break;
-    pollfd readable{fd, POLLIN, 0};
-    if (::poll(&readable, 1, static_cast<int>(left)) <= 0) break;
-    if (::recv(fd, discard, sizeof discard, 0) <= 0) break;
-  }
 }
 
 HttpResponse plainError(int status) {
@@ -72,6 +70,8 @@ HttpServer::~HttpServer() {
   stop();
   wait();
   for (int fd : listeners_) ::close(fd);
+  if (wakeRead_ >= 0) ::close(wakeRead_);
+  if (wakeWrite_ >= 0) ::close(wakeWrite_);
 }
 
 uint16_t HttpServer::bind(const std::string& address, uint16_t port, std::string* errorLine) {
@@ -119,7 +119,13 @@ void HttpServer::start() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (started_) return;
   started_ = true;
+  int wake[2];
+  if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) {
+    wakeRead_ = wake[0];
+    wakeWrite_ = wake[1];
+  }
   for (int fd : listeners_) threads_.emplace_back([this, fd] { acceptOn(fd); });
+  threads_.emplace_back([this] { readConnections(); });
   for (std::size_t i = 0; i < limits_.workers; ++i) threads_.emplace_back([this] { work(); });
 }
 
@@ -128,16 +134,13 @@ void HttpServer::stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return;
     stopping_ = true;
-  }
-  // Wakes the threads blocked in accept().
-  for (int fd : listeners_) ::shutdown(fd, SHUT_RDWR);
-  // A connection that sends nothing (a browser's spare one) must not keep a
-  // worker, and so the stop, waiting for its read timeout.
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
+    // An answer being written to a client that does not read is cut short.
     for (int fd : serving_) ::shutdown(fd, SHUT_RDWR);
   }
-  connectionWaiting_.notify_all();
+  // Wakes the threads blocked in accept() and the reading thread.
+  for (int fd : listeners_) ::shutdown(fd, SHUT_RDWR);
+  wakeReader();
+  requestWaiting_.notify_all();
   stopped_.notify_all();
 }
 
@@ -150,111 +153,199 @@ void HttpServer::wait() {
     if (thread.joinable()) thread.join();
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  for (int fd : waiting_) ::close(fd);
+  for (const Handover& connection : toRead_) ::close(connection.fd);
+  toRead_.clear();
+  for (const Handover& connection : waiting_) ::close(connection.fd);
   waiting_.clear();
+}
+
+void HttpServer::wakeReader() {
+  if (wakeWrite_ < 0) return;
+  const char wake = 1;
+  // A full pipe already wakes the reader.
+  [[maybe_unused]] const ssize_t written = ::write(wakeWrite_, &wake, 1);
+}
+
+void HttpServer::toReader(int fd, bool answered) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) {
+      ::close(fd);
+      return;
+    }
+    Handover connection;
+    connection.fd = fd;
+    connection.answered = answered;
+    toRead_.push_back(std::move(connection));
+  }
+  wakeReader();
 }
 
 void HttpServer::acceptOn(int listener) {
   for (;;) {
     const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_) {
-      if (connection >= 0) ::close(connection);
-      return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) {
+        if (connection >= 0) ::close(connection);
+        return;
+      }
     }
     if (connection < 0) continue;  // a client that gave up before being accepted
-    waiting_.push_back(connection);
-    connectionWaiting_.notify_one();
+    toReader(connection, false);
   }
+}
+
+void HttpServer::readConnections() {
+  struct Connection {
+    IncomingRequest incoming;
+    SteadyClock::time_point deadline;
+    std::uint64_t arrival;
+    bool answered;  // only drained until the client closes
+  };
+  std::map<int, Connection> connections;
+  std::uint64_t arrivals = 0;
+  std::vector<pollfd> polled;
+  std::vector<Handover> read;
+  char buffer[16384];
+
+  // A request read or refused goes to a worker; silence is not answered.
+  auto finish = [&](int fd) {
+    Connection& connection = connections.at(fd);
+    Handover handover;
+    handover.fd = fd;
+    if (connection.incoming.state() == IncomingRequest::State::Complete) {
+      handover.request = std::move(connection.incoming.request());
+    } else {
+      handover.status = connection.incoming.status();
+    }
+    connections.erase(fd);
+    if (handover.status == 0 && handover.request.method.empty()) {
+      ::close(fd);
+    } else {
+      read.push_back(std::move(handover));
+    }
+  };
+  auto drop = [&](int fd) {
+    ::close(fd);
+    connections.erase(fd);
+  };
+
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      for (Handover& handover : read) waiting_.push_back(std::move(handover));
+      for (std::size_t i = 0; i < read.size(); ++i) requestWaiting_.notify_one();
+      read.clear();
+      for (const Handover& handover : toRead_) {
+        if (connections.size() >= std::max<std::size_t>(limits_.maxConnections, 1)) {
+          auto oldest = std::min_element(
+              connections.begin(), connections.end(),
+              [](const auto& a, const auto& b) { return a.second.arrival < b.second.arrival; });
+          drop(oldest->first);
+        }
+        const auto now = SteadyClock::now();
+        connections.emplace(handover.fd,
+                            Connection{IncomingRequest(limits_.maxHeadBytes, limits_.maxBodyBytes),
+                                       now + (handover.answered ? kLinger : limits_.headTimeout),
+                                       arrivals++, handover.answered});
+      }
+      toRead_.clear();
+    }
+
+    polled.assign(1, pollfd{wakeRead_, POLLIN, 0});
+    auto nearest = SteadyClock::time_point::max();
+    for (const auto& [fd, connection] : connections) {
+      polled.push_back(pollfd{fd, POLLIN, 0});
+      nearest = std::min(nearest, connection.deadline);
+    }
+    // Without connections nothing is due: sleep until one is handed over.
+    const int timeout = connections.empty() ? -1 : millisecondsUntil(nearest);
+    if (::poll(polled.data(), polled.size(), timeout) < 0 && errno != EINTR) break;
+    if (polled[0].revents != 0) {
+      while (::read(wakeRead_, buffer, sizeof buffer) > 0) {
+      }
+    }
+
+    for (std::size_t i = 1; i < polled.size(); ++i) {
+      if (polled[i].revents == 0) continue;
+      const int fd = polled[i].fd;
+      Connection& connection = connections.at(fd);
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+      if (connection.answered) {
+        if (n <= 0) drop(fd);  // what came after the request is read and let go
+        continue;
+      }
+      const bool headWasRead = connection.incoming.headRead();
+      const auto state =
+          n > 0 ? connection.incoming.feed(std::string_view(buffer, static_cast<std::size_t>(n)))
+                : connection.incoming.end();
+      if (state != IncomingRequest::State::Reading) {
+        finish(fd);
+      } else if (!headWasRead && connection.incoming.headRead()) {
+        connection.deadline = SteadyClock::now() + limits_.bodyTimeout;
+      }
+    }
+
+    // Out of time: a request that has not arrived in whole is refused.
+    const auto now = SteadyClock::now();
+    std::vector<int> late;
+    for (const auto& [fd, connection] : connections) {
+      if (connection.deadline <= now) late.push_back(fd);
+    }
+    for (int fd : late) {
+      if (connections.at(fd).answered) {
+        drop(fd);
+      } else {
+        connections.at(fd).incoming.end();
+        finish(fd);
+      }
+    }
+  }
+  for (const auto& [fd, connection] : connections) ::close(fd);
+  for (const Handover& handover : read) ::close(handover.fd);
 }
 
 void HttpServer::work() {
   for (;;) {
-    int connection = -1;
+    Handover connection;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      connectionWaiting_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+      requestWaiting_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
       if (stopping_) return;
-      connection = waiting_.front();
+      connection = std::move(waiting_.front());
       waiting_.pop_front();
-      serving_.insert(connection);
+      serving_.insert(connection.fd);
     }
     serve(connection);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      serving_.erase(connection);
+      serving_.erase(connection.fd);
     }
-    ::close(connection);
+    ::shutdown(connection.fd, SHUT_WR);
+    toReader(connection.fd, true);
   }
 }
 
-bool HttpServer::readRequest(int connection, HttpRequest* request, int* status) {
-  std::string received;
-  std::size_t headEnd = std::string::npos;
-  char buffer[4096];
-  while (headEnd == std::string::npos) {
-    const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // Closed or timed out: a partial request is answered, silence is not.
-      *status = received.empty() ? 0 : 408;
-      return false;
-    }
-    received.append(buffer, static_cast<std::size_t>(n));
-    headEnd = received.find("\r\n\r\n");
-    if (headEnd == std::string::npos && received.size() > limits_.maxHeadBytes) {
-      *status = 431;
-      return false;
-    }
-  }
-  if (headEnd > limits_.maxHeadBytes) {
-    *status = 431;
-    return false;
-  }
-  *status = HttpRequest::parseHead(std::string_view(received).substr(0, headEnd),
-                                   limits_.maxBodyBytes, request);
-  if (*status != 0) return false;
-  if (request->method == "POST" && !request->hasHeader("content-length")) {
-    *status = 411;
-    return false;
-  }
-  request->body = received.substr(headEnd + 4);
-  while (request->body.size() < request->contentLength()) {
-    const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      *status = 408;
-      return false;
-    }
-    request->body.append(buffer, static_cast<std::size_t>(n));
-  }
-  // Anything after the body would be a second request on this connection.
-  request->body.resize(request->contentLength());
-  return true;
-}
-
-void HttpServer::serve(int connection) {
-  setTimeouts(connection, limits_.timeoutSeconds);
+void HttpServer::serve(Handover& connection) {
   int yes = 1;
   // Answers go out in one write; without this the last piece would wait for
   // the client's delayed acknowledgement.
-  setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-  HttpRequest request;
-  int status = 0;
+  setsockopt(connection.fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
   HttpResponse response;
-  if (readRequest(connection, &request, &status)) {
+  if (connection.status != 0) {
+    response = plainError(connection.status);
+  } else {
     try {
-      response = handler_(request);
+      response = handler_(connection.request);
     } catch (...) {
       response = plainError(500);
     }
-  } else if (status != 0) {
-    response = plainError(status);
-  } else {
-    return;
   }
-  writeAll(connection, response.serialized());
-  linger(connection);
+  writeAll(connection.fd, response.serialized(),
+           SteadyClock::now() + std::chrono::seconds(limits_.writeTimeoutSeconds));
 }
 
 }  // namespace zor::host

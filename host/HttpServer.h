@@ -1,11 +1,15 @@
 #pragma once
 // A small HTTP/1.1 server: it accepts on one or more bound sockets, reads
-// one request per connection (head and body within their limits and a read
-// timeout), hands it to one handler and writes the
-// answer, then closes the connection. Nothing wakes while no request comes:
-// accepting threads block in accept(), workers wait on a condition. Used by
-// HttpBridgeServer (loopback) and MetricsServer; it knows nothing of either.
+// one request per connection, hands it to one handler and writes the
+// answer, then closes the connection. One thread reads every connection at
+// once (poll), each within a time limit for its head and one for its body,
+// so clients that send a byte now and then hold no worker and are cut off
+// in time; only complete requests reach the workers. Nothing wakes while no
+// request comes: accepting threads block in accept(), the reading thread in
+// poll() without a timeout, workers on a condition. Used by HttpBridgeServer
+// (loopback) and MetricsServer; it knows nothing of either.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -29,8 +33,14 @@ class HttpServer {
   struct Limits {
     std::size_t maxHeadBytes = 8 * 1024;
     std::size_t maxBodyBytes = 64 * 1024;
-    int timeoutSeconds = 5;  // for reading a request and for writing its answer
+    // How long a request's head may take to arrive in all, and then its body.
+    std::chrono::milliseconds headTimeout{5000};
+    std::chrono::milliseconds bodyTimeout{5000};
+    int writeTimeoutSeconds = 5;  // for writing an answer
     std::size_t workers = 3;
+    // Connections being read (or closed) at once; a new one beyond them
+    // makes room by dropping the one that has been there longest.
+    std::size_t maxConnections = 64;
   };
 
   HttpServer(Handler handler, Limits limits);
@@ -53,20 +63,35 @@ class HttpServer {
   void wait();
 
  private:
+  // A connection handed from one thread to another: to the reading thread
+  // to be read (or, once answered, drained until the client closes), to a
+  // worker with its request read or refused.
+  struct Handover {
+    int fd = -1;
+    bool answered = false;
+    HttpRequest request;
+    int status = 0;  // refused with this status when not 0
+  };
+
   void acceptOn(int listener);
+  void readConnections();
   void work();
-  void serve(int connection);
-  bool readRequest(int connection, HttpRequest* request, int* status);
+  void serve(Handover& connection);
+  void toReader(int fd, bool answered);
+  void wakeReader();
 
   Handler handler_;
   Limits limits_;
   std::vector<int> listeners_;
+  int wakeRead_ = -1;  // a pipe that wakes the reading thread's poll()
+  int wakeWrite_ = -1;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
-  std::condition_variable connectionWaiting_;  // wakes a worker
-  std::condition_variable stopped_;            // wakes wait()
-  std::deque<int> waiting_;                    // accepted connections not yet served
-  std::set<int> serving_;                      // connections a worker is serving
+  std::condition_variable requestWaiting_;  // wakes a worker
+  std::condition_variable stopped_;         // wakes wait()
+  std::vector<Handover> toRead_;            // for the reading thread
+  std::deque<Handover> waiting_;            // read, not yet served
+  std::set<int> serving_;                   // connections a worker is serving
   bool started_ = false;
   bool stopping_ = false;
 };

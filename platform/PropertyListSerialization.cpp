@@ -10,9 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
+
+#include "platform/PropertyListLimits.h"
+#include "platform/RegularFileReader.h"
 
 namespace zor {
 namespace {
@@ -156,6 +157,11 @@ std::optional<PlistValue> parsePropertyList(std::string_view bytes, std::string*
     if (error) *error = "not a property list";
     return std::nullopt;
   }
+  // Converting recurses once per level, in the library and here.
+  if (auto refused = PropertyListLimits::refusal(bytes)) {
+    if (error) *error = *refused;
+    return std::nullopt;
+  }
   plist_t root = nullptr;
   plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
   if (root == nullptr) {
@@ -183,18 +189,12 @@ std::string serializePropertyList(const PlistValue& value, PlistFormat format) {
 }
 
 std::optional<std::string> readWholeFile(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = std::strerror(errno);
+  RegularFileReader::Result file = RegularFileReader::read(path);
+  if (file.outcome != RegularFileReader::Outcome::Read) {
+    if (error) *error = std::move(file.error);
     return std::nullopt;
   }
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) {
-    if (error) *error = "read error";
-    return std::nullopt;
-  }
-  return contents.str();
+  return std::move(file.bytes);
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {

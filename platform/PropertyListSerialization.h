@@ -29,7 +29,8 @@ std::optional<PlistValue> readPropertyListFile(const std::string& path,
 bool writePropertyListFile(const std::string& path, const PlistValue& value, PlistFormat format,
                            std::string* error = nullptr);
 
-// Whole-file helpers shared by the platform's file users.
+// Whole-file helpers shared by the platform's file users. Only a regular file
+// of at most RegularFileReader::kDefaultLimit bytes is read.
 std::optional<std::string> readWholeFile(const std::string& path, std::string* error = nullptr);
 bool writeFileAtomically(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);

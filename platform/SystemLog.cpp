@@ -30,6 +30,29 @@ void SystemLog::writeFormat(const char* format, ...) {
   write(line);
 }
 
+std::string SystemLog::escapedText(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      escaped += c;
+    } else if (c == '\n') {
+      escaped += "\\n";
+    } else if (c == '\r') {
+      escaped += "\\r";
+    } else if (c == '\t') {
+      escaped += "\\t";
+    } else {
+      constexpr char kHex[] = "0123456789abcdef";
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0x0F];
+    }
+  }
+  return escaped;
+}
+
 ScopedLogCapture::ScopedLogCapture() : previous_(activeCapture) {
   activeCapture = this;
 }

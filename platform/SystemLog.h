@@ -4,6 +4,7 @@
 // The texts are fixed by their callers and usually end with "\n".
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zor {
@@ -13,6 +14,10 @@ class SystemLog {
   static void write(const std::string& line);
   // printf-style convenience; the format's "%@" placeholders are written as "%s" by callers.
   static void writeFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  // Text from outside (a script, a file) made fit to sit inside one line:
+  // control characters, line breaks and NUL among them, are written as
+  // \n, \r, \t or \xHH, so the text can neither end the line nor forge another.
+  static std::string escapedText(std::string_view text);
 };
 
 // While alive, log lines are collected here and not sent to syslog or stderr.

@@ -16,6 +16,7 @@
 
 #include "platform/Clock.h"
 #include "platform/PropertyListSerialization.h"
+#include "platform/RegularFileReader.h"
 #include "platform/SystemLog.h"
 
 namespace zor {
@@ -63,27 +64,22 @@ enum class FileState { Absent, Dictionary, Corrupt, Unreadable };
 // Reads a domain file, telling a missing file from one that is there but no
 // dictionary, and both from one that cannot be read at all.
 FileState readDomainFile(const std::string& path, PlistDictionary& contents, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return FileState::Absent;
-    error = std::strerror(errno);
-    return FileState::Unreadable;
-  }
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      error = std::strerror(errno);
-      ::close(fd);
+  RegularFileReader::Result file = RegularFileReader::read(path);
+  switch (file.outcome) {
+    case RegularFileReader::Outcome::Read:
+      break;
+    case RegularFileReader::Outcome::Absent:
+      return FileState::Absent;
+    case RegularFileReader::Outcome::TooLarge:
+      // A file of ours is never near the limit: set it aside like any damage.
+      error = file.error;
+      return FileState::Corrupt;
+    case RegularFileReader::Outcome::NotRegular:
+    case RegularFileReader::Outcome::Failed:
+      error = file.error;
       return FileState::Unreadable;
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
   }
-  ::close(fd);
-  auto value = parsePropertyList(bytes, &error);
+  auto value = parsePropertyList(file.bytes, &error);
   if (!value || !value->isDictionary()) {
     if (value) error = std::string("root is a ") + plistTypeName(value->type());
     return FileState::Corrupt;

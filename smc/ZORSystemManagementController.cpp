@@ -27,6 +27,8 @@ constexpr double kHighestPlausibleDiode = 256;
 // to billions (a signed byte of -1 read as unsigned, a defective SMC) would
 // otherwise cost one failing driver call and one log line per index.
 constexpr std::uint32_t kMostKeys = 0x10000;
+// Failing key-at-index calls logged one by one while listing the keys.
+constexpr std::uint32_t kLoggedIndexFailures = 3;
 
 std::shared_ptr<ZORSystemManagementController>& keptController() {
   // Never destroyed: the shared connection stays open until the process
@@ -159,11 +161,19 @@ std::optional<std::string> ZORSystemManagementController::versionNumber() const 
 
 bool ZORSystemManagementController::callServiceFunctionWithInput(const _ZORSMCKeyData* input,
                                                                  _ZORSMCKeyData* andOutput) {
+  return callServiceFunction(input, andOutput, true);
+}
+
+bool ZORSystemManagementController::callServiceFunction(const _ZORSMCKeyData* input,
+                                                        _ZORSMCKeyData* andOutput,
+                                                        bool logFailure) {
   if (serviceConnection_ == 0 || input == nullptr || andOutput == nullptr) return false;
   // The number names a connection of the machine that opened it only.
   if (!connectionReference_.belongsToCurrentBackend()) {
-    SystemLog::writeFormat("%s: function call failed with error %d\n", className(),
-                           kIOReturnNotOpen);
+    if (logFailure) {
+      SystemLog::writeFormat("%s: function call failed with error %d\n", className(),
+                             kIOReturnNotOpen);
+    }
     return false;
   }
   std::array<std::uint8_t, _ZORSMCKeyData::kSize> in{};
@@ -176,7 +186,9 @@ bool ZORSystemManagementController::callServiceFunctionWithInput(const _ZORSMCKe
   kern_return_t result = IOConnectMethodStructureIStructureO(
       serviceConnection_, kUserClientMethod, in.size(), &outputSize, in.data(), out.data());
   if (result != kIOReturnSuccess) {
-    SystemLog::writeFormat("%s: function call failed with error %d\n", className(), result);
+    if (logFailure) {
+      SystemLog::writeFormat("%s: function call failed with error %d\n", className(), result);
+    }
     return false;
   }
   *andOutput = _ZORSMCKeyData::decode(out);
@@ -223,14 +235,23 @@ std::vector<std::string> ZORSystemManagementController::allPropertyKeys() {
     }
   }
   count = std::min(count, kMostKeys);
+  // A "#KEY" far above the keys the driver has fails every index past them:
+  // the first few failures are logged, the rest in one line with their count.
+  std::uint32_t failures = 0;
   for (std::uint32_t index = 0; index < count; ++index) {
     _ZORSMCKeyData input;
     _ZORSMCKeyData output;
     input.command = _ZORSMCKeyData::kKeyAtIndex;
     input.keyIndex = index;
-    if (callServiceFunctionWithInput(&input, &output)) {
+    if (callServiceFunction(&input, &output, failures < kLoggedIndexFailures)) {
       keys.push_back(stringForFourCharCode(output.key));
+    } else {
+      ++failures;
     }
+  }
+  if (failures > kLoggedIndexFailures) {
+    SystemLog::writeFormat("%s: function call failed for %u more of %u key indices\n", className(),
+                           failures - kLoggedIndexFailures, count);
   }
   if (count != 0 && keys.size() == count) keys_ = keys;
   return keys;

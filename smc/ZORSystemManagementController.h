@@ -116,6 +116,9 @@ class ZORSystemManagementController {
   iokit::IOReference connectionReference_;
   std::map<std::uint32_t, ZORSMCCachedValue> valueCache_;
   std::optional<std::vector<std::string>> keys_;
+
+  // callServiceFunctionWithInput(), its failure logged only when asked.
+  bool callServiceFunction(const _ZORSMCKeyData* input, _ZORSMCKeyData* andOutput, bool logFailure);
 };
 
 }  // namespace zor

@@ -219,7 +219,8 @@ std::string PluginController::localizedURLForMasterApplication() {
 }
 
 void PluginController::logDebugString(const std::string& text) {
-  SystemLog::write(formatString("Debug message('%s')\n", text.c_str()));
+  // The script's text may hold line breaks: it must stay one line of the log.
+  SystemLog::write(formatString("Debug message('%s')\n", SystemLog::escapedText(text).c_str()));
 }
 
 // --- Identity and choices ----------------------------------------------------
