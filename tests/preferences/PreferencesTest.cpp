@@ -200,9 +200,9 @@ TEST_F(PreferencesTest, TwoInstancesKeepTheirOwnKeysAndShareTheUnit) {
   start(4, std::nullopt);
   auto a = controller("A");
   auto b = controller("B");
+  b->setPreferredSensorIndex(2, 1);
   b->setTemperatureUnitIndex(2);
   a->setPreferredSensorIndex(3, 0);
-  b->setPreferredSensorIndex(2, 1);
   EXPECT_EQ(written(), file(2, ids("s3", "s1",
                                    {{"B:SensorIDForDisplayPosition1", text("s0")},
                                     {"B:SensorIDForDisplayPosition2", text("s2")},
