@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -330,10 +331,15 @@ void UserDefaults::setPersistentDomain(const PlistDictionary& contents, const st
     }
   }
   // A whole key set anew replaces the entries changed inside it.
-  std::erase_if(domain.valueChanges, [&](const ValueChange& change) {
-    return domain.changedKeys.count(change.keyPath.front()) != 0 ||
-           domain.removedKeys.count(change.keyPath.front()) != 0;
-  });
+  for (auto change = domain.valueChanges.begin(); change != domain.valueChanges.end();) {
+    const std::string& key = change->keyPath.front();
+    if (domain.changedKeys.count(key) == 0 && domain.removedKeys.count(key) == 0) {
+      ++change;
+      continue;
+    }
+    domain.changeOfEntry.erase(change->keyPath);
+    change = domain.valueChanges.erase(change);
+  }
   domain.contents = contents;
   domain.seen = true;
 }
@@ -347,6 +353,7 @@ void UserDefaults::removePersistentDomainForName(const std::string& name) {
   domain.changedKeys.clear();
   domain.removedKeys.clear();
   domain.valueChanges.clear();
+  domain.changeOfEntry.clear();
   domain.removeAll = true;
   domain.seen = true;
 }
@@ -384,12 +391,11 @@ void UserDefaults::changeValue(ValueChange change, const std::string& name) {
   }
   domain.seen = true;
   applyValueChange(domain.contents, change.keyPath, change.value);
-  // A later change of the same entry, or of one around it, supersedes the earlier.
-  std::erase_if(domain.valueChanges, [&](const ValueChange& earlier) {
-    return earlier.keyPath.size() >= change.keyPath.size() &&
-           std::equal(change.keyPath.begin(), change.keyPath.end(), earlier.keyPath.begin());
-  });
+  auto earlier = domain.changeOfEntry.find(change.keyPath);
+  if (earlier != domain.changeOfEntry.end()) domain.valueChanges.erase(earlier->second);
+  const std::vector<std::string> keyPath = change.keyPath;
   domain.valueChanges.push_back(std::move(change));
+  domain.changeOfEntry[keyPath] = std::prev(domain.valueChanges.end());
 }
 
 bool UserDefaults::synchronize() {
@@ -415,6 +421,7 @@ bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
     domain.changedKeys.clear();
     domain.removedKeys.clear();
     domain.valueChanges.clear();
+    domain.changeOfEntry.clear();
     domain.removeAll = false;
     return true;
   }
@@ -479,6 +486,7 @@ bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
   domain.changedKeys.clear();
   domain.removedKeys.clear();
   domain.valueChanges.clear();
+  domain.changeOfEntry.clear();
   domain.removeAll = false;
   return true;
 }

@@ -20,6 +20,7 @@
 // "UserDefaults") and is asked by presence ("DebugSMARTAccess"); values given
 // on the command line as "-Key value" take precedence over it.
 
+#include <list>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -91,8 +92,11 @@ class UserDefaults {
     bool swept = false;        // stale temporary files were looked for
     std::set<std::string> changedKeys;
     std::set<std::string> removedKeys;
-    std::vector<ValueChange> valueChanges;  // in the order made, applied after the keys
-    bool removeAll = false;                 // the whole domain was removed
+    std::list<ValueChange> valueChanges;  // in the order made, applied after the keys
+    // Each entry's latest change: an entry changed again moves to the end
+    // instead of adding a change, so changes that cannot be written stay bounded.
+    std::map<std::vector<std::string>, std::list<ValueChange>::iterator> changeOfEntry;
+    bool removeAll = false;  // the whole domain was removed
     bool pending() const {
       return removeAll || !changedKeys.empty() || !removedKeys.empty() || !valueChanges.empty();
     }
