@@ -1,6 +1,8 @@
 #include "host/BridgeDispatcher.h"
 
+#include <algorithm>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "host/ScriptValueJson.h"
@@ -11,6 +13,15 @@ namespace zor::host {
 namespace {
 
 const char* const kPublishedName = "PluginController";
+// The script recognises this answer by its text and tells the user once.
+const char* const kUnsavedChoice = "the choice is not saved: the preferences cannot be written";
+
+bool hasControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
 
 nlohmann::json errorAnswer(const nlohmann::json& id, const std::string& message) {
   return nlohmann::json{{"id", id}, {"error", message}};
@@ -75,11 +86,16 @@ nlohmann::json BridgeDispatcher::handle(const nlohmann::json& request) {
     }
   }
 
+  if (method->selector == std::string_view("setWidgetIdentifier:") &&
+      hasControlCharacter(std::get<std::string>(arguments[0]))) {
+    return errorAnswer(id, callName + ": the identifier must not contain control characters");
+  }
+
   // Only a well-formed call reaches (and may create) a controller.
   bool created = false;
   auto found = instances_.find(instanceName);
   if (found == instances_.end()) {
-    if (instances_.size() >= limits_.maxInstances) {
+    if (instances_.size() >= limits_.maxInstances && !dropQuietestInstance()) {
       return errorAnswer(
           id, "too many widget instances (at most " + std::to_string(limits_.maxInstances) + ")");
     }
@@ -100,6 +116,9 @@ nlohmann::json BridgeDispatcher::handle(const nlohmann::json& request) {
   std::optional<ScriptValue> result = callWebScriptMethod(*controller, *method, arguments);
   if (!result) return errorAnswer(id, callName + ": the arguments do not match the call");
   nlohmann::json answer{{"id", id}, {"result", ScriptValueJson::toJson(*result)}};
+  if (controller->takeUnsavedChoice()) {
+    answer = errorAnswer(id, callName + ": " + kUnsavedChoice);
+  }
   if (created) answer["newInstance"] = true;
   return answer;
 }
@@ -112,6 +131,19 @@ std::string BridgeDispatcher::handleText(std::string_view requestText) {
   nlohmann::json request = nlohmann::json::parse(requestText, nullptr, /*allow_exceptions=*/false);
   if (request.is_discarded()) return serialize(errorAnswer(nullptr, "request is not valid JSON"));
   return serialize(handle(request));
+}
+
+bool BridgeDispatcher::dropQuietestInstance() {
+  auto quietest = std::min_element(instances_.begin(), instances_.end(),
+                                   [](const auto& left, const auto& right) {
+                                     return left.second->lastUsed < right.second->lastUsed;
+                                   });
+  if (quietest == instances_.end() ||
+      !(Clock::current().now() - quietest->second->lastUsed > limits_.quietSeconds)) {
+    return false;
+  }
+  instances_.erase(quietest);
+  return true;
 }
 
 void BridgeDispatcher::dropSilentInstances() {

@@ -11,6 +11,9 @@
 //   anything wrong -> {"id": ..., "error": "..."}, and nothing changes.
 // The answer that created an instance's controller carries "newInstance": true,
 // so a script whose controller was dropped for silence knows to set itself up again.
+// A widget identifier with control characters is refused (a NUL would cut the
+// stored key short, onto another instance's); a choice that was taken but could
+// not be stored is answered with an error, so the script can say so.
 //
 // Not thread-safe: the controllers run on one thread at a time, as the
 // plug-in expects; the HTTP server serialises its calls.
@@ -30,7 +33,12 @@ namespace zor::host {
 class BridgeDispatcher {
  public:
   struct Limits {
+    // When every place is taken, a new instance takes the place of the least
+    // recently used one silent for quietSeconds (a visible widget calls every
+    // 3 s; a hidden tab is silent and sets itself up again when shown); only
+    // when none is that quiet is it refused.
     size_t maxInstances = 64;
+    double quietSeconds = 10.0;
     double silenceSeconds = 300.0;  // an instance silent this long loses its controller
     size_t maxInstanceLength = 128;
     size_t maxRequestBytes = 64 * 1024;
@@ -59,6 +67,9 @@ class BridgeDispatcher {
     InstanceWindow window;
     double lastUsed = 0;
   };
+
+  // Frees the place of the least recently used instance silent for the quiet time.
+  bool dropQuietestInstance();
 
   Limits limits_;
   std::map<std::string, std::unique_ptr<Instance>> instances_;

@@ -1,17 +1,20 @@
 #include "platform/UserDefaults.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -117,6 +120,94 @@ bool moveAside(const std::string& path, const std::string& reason) {
   return true;
 }
 
+// Applies one entry's change to a domain.
+void applyValueChange(PlistDictionary& root, const std::vector<std::string>& keyPath,
+                      const std::optional<PlistValue>& value) {
+  PlistDictionary* dictionary = &root;
+  for (std::size_t i = 0; i + 1 < keyPath.size(); ++i) {
+    auto found = dictionary->find(keyPath[i]);
+    if (found == dictionary->end() || !found->second.isDictionary()) {
+      if (!value) return;  // nothing there to remove
+      found = dictionary->insert_or_assign(keyPath[i], PlistValue(PlistDictionary())).first;
+    }
+    dictionary = found->second.asDictionary();
+  }
+  if (value) {
+    (*dictionary)[keyPath.back()] = *value;
+  } else {
+    dictionary->erase(keyPath.back());
+  }
+}
+
+// True for "NAME.plist.tmp-" followed by the six characters mkstemp() puts
+// in place of its XXXXXX: the temporary file of a write to that domain.
+bool isTemporaryFileOf(std::string_view entry, std::string_view domainFile) {
+  const std::string_view marker = ".tmp-";
+  if (entry.size() != domainFile.size() + marker.size() + 6 ||
+      entry.substr(0, domainFile.size()) != domainFile ||
+      entry.substr(domainFile.size(), marker.size()) != marker) {
+    return false;
+  }
+  for (const char c : entry.substr(domainFile.size() + marker.size())) {
+    const bool alphanumeric =
+        (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alphanumeric) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> temporaryFilesOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  std::vector<std::string> found;
+  DIR* directory = ::opendir(path.substr(0, slash).c_str());
+  if (directory == nullptr) return found;
+  const std::string_view domainFile = std::string_view(path).substr(slash + 1);
+  while (const dirent* entry = ::readdir(directory)) {
+    if (isTemporaryFileOf(entry->d_name, domainFile)) {
+      found.push_back(path.substr(0, slash + 1) + entry->d_name);
+    }
+  }
+  ::closedir(directory);
+  return found;
+}
+
+int lockDomain(const std::string& lockPath) {
+  const int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lockFd < 0) {
+    SystemLog::writeFormat("%s: cannot open the lock file: %s\n", lockPath.c_str(),
+                           std::strerror(errno));
+    return -1;
+  }
+  int locked;
+  do {
+    locked = flock(lockFd, LOCK_EX);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    SystemLog::writeFormat("%s: cannot lock: %s\n", lockPath.c_str(), std::strerror(errno));
+    ::close(lockFd);
+    return -1;
+  }
+  return lockFd;
+}
+
+// Removes what writers that were killed mid-write left behind. Every writer
+// of a domain writes its temporary file while it holds the domain's lock, so
+// one that is still there once we hold the lock belongs to no live writer.
+void removeStaleTemporaryFiles(const std::string& path) {
+  if (temporaryFilesOf(path).empty()) return;  // the common case takes no lock
+  const int lockFd = lockDomain(path + ".lock");
+  if (lockFd < 0) return;
+  int removed = 0;
+  for (const std::string& file : temporaryFilesOf(path)) {
+    if (::unlink(file.c_str()) == 0) ++removed;
+  }
+  ::close(lockFd);
+  if (removed > 0) {
+    SystemLog::writeFormat("%s: removed %d temporary file(s) left by an interrupted write\n",
+                           path.c_str(), removed);
+  }
+}
+
 bool isNumberText(std::string_view text, bool& integral) {
   bool digit = false;
   integral = true;
@@ -181,7 +272,7 @@ std::optional<PlistDictionary> UserDefaults::persistentDomainForName(const std::
   if (!isValidDomainName(name)) return std::nullopt;
   const std::string path = pathForName(name);
   std::lock_guard<std::mutex> lock(mutex_);
-  Domain& domain = domains_[path];
+  Domain& domain = domainAt(path);
   if (domain.pending()) {
     if (domain.removeAll && domain.changedKeys.empty()) return std::nullopt;
     return domain.contents;
@@ -211,7 +302,7 @@ void UserDefaults::setPersistentDomain(const PlistDictionary& contents, const st
   }
   const std::string path = pathForName(name);
   std::lock_guard<std::mutex> lock(mutex_);
-  Domain& domain = domains_[path];
+  Domain& domain = domainAt(path);
   // What changed is judged against the domain as this process last saw it,
   // not against the file now: keys another process wrote since then are
   // not this process's to remove or overwrite.
@@ -235,6 +326,16 @@ void UserDefaults::setPersistentDomain(const PlistDictionary& contents, const st
       domain.changedKeys.erase(key);
     }
   }
+  // A whole key set anew replaces the entries changed inside it.
+  for (auto change = domain.valueChanges.begin(); change != domain.valueChanges.end();) {
+    const std::string& key = change->keyPath.front();
+    if (domain.changedKeys.count(key) == 0 && domain.removedKeys.count(key) == 0) {
+      ++change;
+      continue;
+    }
+    domain.changeOfEntry.erase(change->keyPath);
+    change = domain.valueChanges.erase(change);
+  }
   domain.contents = contents;
   domain.seen = true;
 }
@@ -243,12 +344,54 @@ void UserDefaults::removePersistentDomainForName(const std::string& name) {
   if (!isValidDomainName(name)) return;
   const std::string path = pathForName(name);
   std::lock_guard<std::mutex> lock(mutex_);
-  Domain& domain = domains_[path];
+  Domain& domain = domainAt(path);
   domain.contents.clear();
   domain.changedKeys.clear();
   domain.removedKeys.clear();
+  domain.valueChanges.clear();
+  domain.changeOfEntry.clear();
   domain.removeAll = true;
   domain.seen = true;
+}
+
+UserDefaults::Domain& UserDefaults::domainAt(const std::string& path) {
+  Domain& domain = domains_[path];
+  if (!domain.swept && !keptInMemory) {
+    domain.swept = true;
+    removeStaleTemporaryFiles(path);
+  }
+  return domain;
+}
+
+void UserDefaults::setPersistentValue(const PlistValue& value,
+                                      const std::vector<std::string>& keyPath,
+                                      const std::string& name) {
+  changeValue({keyPath, value}, name);
+}
+
+void UserDefaults::removePersistentValue(const std::vector<std::string>& keyPath,
+                                         const std::string& name) {
+  changeValue({keyPath, std::nullopt}, name);
+}
+
+void UserDefaults::changeValue(ValueChange change, const std::string& name) {
+  if (!isValidDomainName(name) || change.keyPath.empty()) return;
+  const std::string path = pathForName(name);
+  std::lock_guard<std::mutex> lock(mutex_);
+  Domain& domain = domainAt(path);
+  if (!domain.pending() && !domain.seen && !keptInMemory) {
+    std::string error;
+    if (readDomainFile(path, domain.contents, error) != FileState::Dictionary) {
+      domain.contents.clear();
+    }
+  }
+  domain.seen = true;
+  applyValueChange(domain.contents, change.keyPath, change.value);
+  auto earlier = domain.changeOfEntry.find(change.keyPath);
+  if (earlier != domain.changeOfEntry.end()) domain.valueChanges.erase(earlier->second);
+  const std::vector<std::string> keyPath = change.keyPath;
+  domain.valueChanges.push_back(std::move(change));
+  domain.changeOfEntry[keyPath] = std::prev(domain.valueChanges.end());
 }
 
 bool UserDefaults::synchronize() {
@@ -260,10 +403,21 @@ bool UserDefaults::synchronize() {
   return allWritten;
 }
 
+bool UserDefaults::synchronize(const std::string& name) {
+  if (!isValidDomainName(name)) return true;
+  const std::string path = pathForName(name);
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = domains_.find(path);
+  return found == domains_.end() || !found->second.pending() ||
+         synchronizeDomain(path, found->second);
+}
+
 bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
   if (keptInMemory) {
     domain.changedKeys.clear();
     domain.removedKeys.clear();
+    domain.valueChanges.clear();
+    domain.changeOfEntry.clear();
     domain.removeAll = false;
     return true;
   }
@@ -273,29 +427,17 @@ bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
                            std::strerror(errno));
     return false;
   }
-  const std::string lockPath = path + ".lock";
-  const int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (lockFd < 0) {
-    SystemLog::writeFormat("%s: cannot open the lock file: %s\n", lockPath.c_str(),
-                           std::strerror(errno));
-    return false;
-  }
-  int locked;
-  do {
-    locked = flock(lockFd, LOCK_EX);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    SystemLog::writeFormat("%s: cannot lock: %s\n", lockPath.c_str(), std::strerror(errno));
-    ::close(lockFd);
-    return false;
-  }
+  const int lockFd = lockDomain(path + ".lock");
+  if (lockFd < 0) return false;
 
   // Read-modify-write under the lock: start from the file as it is now and
   // apply only the keys this process changed.
   PlistDictionary merged;
   std::string error;
   bool ok = true;
-  switch (readDomainFile(path, merged, error)) {
+  const FileState state = readDomainFile(path, merged, error);
+  const PlistDictionary before = merged;
+  switch (state) {
     case FileState::Absent:
     case FileState::Dictionary:
       break;
@@ -315,8 +457,16 @@ bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
       if (it != domain.contents.end()) merged[key] = it->second;
     }
     for (const std::string& key : domain.removedKeys) merged.erase(key);
+    for (const ValueChange& change : domain.valueChanges) {
+      applyValueChange(merged, change.keyPath, change.value);
+    }
 
-    if (domain.removeAll && merged.empty()) {
+    const bool unchanged =
+        !domain.removeAll && ((state == FileState::Absent && merged.empty()) ||
+                              (state == FileState::Dictionary && merged == before));
+    if (unchanged) {
+      // Nothing to write: the file already says what this process would.
+    } else if (domain.removeAll && merged.empty()) {
       if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
         SystemLog::writeFormat("%s: cannot be removed: %s\n", path.c_str(), std::strerror(errno));
         ok = false;
@@ -331,6 +481,8 @@ bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
   domain.contents = std::move(merged);
   domain.changedKeys.clear();
   domain.removedKeys.clear();
+  domain.valueChanges.clear();
+  domain.changeOfEntry.clear();
   domain.removeAll = false;
   return true;
 }

@@ -105,6 +105,18 @@
   let sensorCount = 0;
   let temperatureUnit = 0;
   let refreshTimer = 0;
+  // Said in the status line, once, when the host could not store a choice;
+  // the next choice it stores takes it away.
+  const NOT_SAVED = 'Your choices cannot be saved';
+  let choiceNotice = '';
+
+  function choose(name, args) {
+    controller[name](...args).then(() => {
+      choiceNotice = '';
+    }, (e) => {
+      if (/ not saved/.test(e.message)) choiceNotice = text(NOT_SAVED);
+    });
+  }
 
   function text(key) {
     return texts.has(key) ? texts.get(key) : key;
@@ -112,7 +124,7 @@
 
   async function loadTexts() {
     const keys = new Set(['Sensors', 'The sensor host does not answer', 'none', 'Lowest',
-      'Highest']);
+      'Highest', NOT_SAVED]);
     document.querySelectorAll('[data-text]').forEach((e) => keys.add(e.dataset.text));
     document.querySelectorAll('[data-title]').forEach((e) => keys.add(e.dataset.title));
     for (const key of keys) {
@@ -259,7 +271,7 @@
     if (document.hidden) return;
     try {
       await refreshReadings();
-      showStatus(sensorCount ? '' : await controller.localizedStatusMessage());
+      showStatus(sensorCount ? choiceNotice : await controller.localizedStatusMessage());
       setState('ready');
     } catch (e) {
       showStatus(text('The sensor host does not answer'));
@@ -345,12 +357,12 @@
     $('showFront').addEventListener('click', () => showFront().catch(() => undefined));
     for (const position of positions) {
       $('sensor' + position.displayIndex).addEventListener('change', (event) => {
-        controller.setPreferredSensorIndexForDisplayIndex(
-            Number(event.target.value), position.displayIndex).catch(() => undefined);
+        choose('setPreferredSensorIndexForDisplayIndex',
+            [Number(event.target.value), position.displayIndex]);
       });
     }
     $('unit').addEventListener('change', (event) => {
-      controller.setTemperatureUnitIndex(Number(event.target.value)).catch(() => undefined);
+      choose('setTemperatureUnitIndex', [Number(event.target.value)]);
     });
     document.addEventListener('visibilitychange', () => {
       if (document.hidden) {

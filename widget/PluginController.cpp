@@ -5,17 +5,21 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "platform/Bundle.h"
+#include "platform/Clock.h"
 #include "platform/CurrentLocale.h"
 #include "platform/StringFormat.h"
 #include "platform/SystemLog.h"
 #include "platform/UserDefaults.h"
+#include "platform/Utf8.h"
 #include "sensors/ZORSensor.h"
 #include "sensors/ZORSensorValueConverter.h"
 #include "system/ZORMachineInfo.h"
 #include "widget/ScriptBridge.h"
+#include "widget/StoredInstances.h"
 #include "widget/WindowScriptObject.h"
 
 namespace zor {
@@ -246,13 +250,17 @@ void PluginController::setPreferredSensorIndex(std::int32_t sensorIndex,
     return;
   }
   sensorIndices_[forDisplayIndex] = sensorIndex;
-  writePreferences();
+  if (!writePreferences(/*withUnit=*/false)) unsavedChoice_ = true;
 }
 
 void PluginController::setTemperatureUnitIndex(std::int32_t unitIndex) {
   if (static_cast<std::uint32_t>(unitIndex) > 2u) return;
   preferredTemperatureUnit_ = unitIndex;
-  writePreferences();
+  if (!writePreferences()) unsavedChoice_ = true;
+}
+
+bool PluginController::takeUnsavedChoice() {
+  return std::exchange(unsavedChoice_, false);
 }
 
 std::int32_t PluginController::preferredSensorIndexAtDisplayIndex(std::int32_t displayIndex) {
@@ -278,6 +286,22 @@ const PlistValue* memberOf(const PlistDictionary& dictionary, const std::string&
   return found == dictionary.end() ? nullptr : &found->second;
 }
 
+// Seconds between 1970 and 2001, the reference date of property-list dates.
+constexpr double kReferenceDateOffset = 978307200.0;
+
+// The serial number as a key of the preferences file. Property-list text must
+// be well-formed UTF-8 without control characters, or other readers refuse
+// the whole file; each offending byte becomes U+FFFD, the same way on every
+// run, so the key stays stable.
+std::string machineKeyOf(const std::string& serialNumber) {
+  std::string key;
+  key.reserve(serialNumber.size());
+  for (char32_t c : Utf8::decode(serialNumber)) {
+    Utf8::append(key, c < 0x20 || c == 0x7F ? Utf8::kReplacement : c);
+  }
+  return key;
+}
+
 // A stored number as a signed 32-bit integer (the low bits of a wider one).
 std::int32_t int32Of(const PlistValue& value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value.integerValue().value_or(0)));
@@ -292,7 +316,8 @@ void PluginController::readPreferences() {
   const std::optional<PlistDictionary> domain =
       UserDefaults::standard().persistentDomainForName(*domainName);
   if (!domain) return;
-  const PlistValue* machineEntry = memberOf(*domain, machineInfo_->machineSerialNumber());
+  const PlistValue* machineEntry =
+      memberOf(*domain, machineKeyOf(machineInfo_->machineSerialNumber()));
   if (machineEntry == nullptr || !machineEntry->isDictionary()) return;
   const PlistDictionary& machine = *machineEntry->asDictionary();
 
@@ -317,27 +342,46 @@ void PluginController::readPreferences() {
   preferredTemperatureUnit_ = static_cast<std::uint32_t>(unitIndex) <= 2u ? unitIndex : 0;
 }
 
-void PluginController::writePreferences() {
+bool PluginController::writePreferences(bool withUnit) {
   const std::optional<std::string> domainName = Bundle::pluginBundle().bundleIdentifier();
-  if (!domainName || !machineInfo_) return;
+  if (!domainName || !machineInfo_) return true;  // a plug-in without a store keeps nothing
   UserDefaults& defaults = UserDefaults::standard();
-  PlistDictionary domain =
-      defaults.persistentDomainForName(*domainName).value_or(PlistDictionary());
-  domain[kTemperatureUnitKey] = PlistValue::integer(preferredTemperatureUnit_);
+  const std::string machineKey = machineKeyOf(machineInfo_->machineSerialNumber());
+  // The domain as it stands now, before this write: whom to forget is judged on it.
+  const std::optional<PlistDictionary> domain = defaults.persistentDomainForName(*domainName);
 
-  const std::string serialNumber = machineInfo_->machineSerialNumber();
-  PlistDictionary machine;
-  if (const PlistValue* stored = memberOf(domain, serialNumber)) {
-    if (const PlistDictionary* dictionary = stored->asDictionary()) machine = *dictionary;
+  if (withUnit) {
+    defaults.setPersistentValue(PlistValue::integer(preferredTemperatureUnit_),
+                                {kTemperatureUnitKey}, *domainName);
   }
   for (int position = 0; position < 2; ++position) {
-    machine[widgetInstanceKeyForPreferenceKey(kSensorIDKeys[position])] =
-        PlistValue(sensorIDForDisplayIndex(position));
-    machine.erase(widgetInstanceKeyForPreferenceKey(kSensorIndexKeys[position]));
+    defaults.setPersistentValue(
+        PlistValue(sensorIDForDisplayIndex(position)),
+        {machineKey, widgetInstanceKeyForPreferenceKey(kSensorIDKeys[position])}, *domainName);
+    defaults.removePersistentValue(
+        {machineKey, widgetInstanceKeyForPreferenceKey(kSensorIndexKeys[position])}, *domainName);
   }
-  domain[serialNumber] = PlistValue(std::move(machine));
-  defaults.setPersistentDomain(domain, *domainName);
-  defaults.synchronize();
+  if (widgetIdentifier_) {
+    defaults.setPersistentValue(
+        PlistValue::date(Clock::current().now() - kReferenceDateOffset),
+        {machineKey, widgetInstanceKeyForPreferenceKey(StoredInstances::kLastUsedKey)},
+        *domainName);
+    const PlistValue* stored = domain ? memberOf(*domain, machineKey) : nullptr;
+    if (stored != nullptr && stored->isDictionary()) {
+      const StoredInstances::Forgotten forgotten =
+          StoredInstances::leastRecentlyUsed(*stored->asDictionary(), *widgetIdentifier_);
+      for (const std::string& key : forgotten.keys) {
+        defaults.removePersistentValue({machineKey, key}, *domainName);
+      }
+      if (forgotten.instances > 0) {
+        SystemLog::writeFormat(
+            "Widget preferences: forgot the choices of %zu least recently used widget "
+            "instance(s); at most %zu are kept per machine\n",
+            forgotten.instances, StoredInstances::kMaximum);
+      }
+    }
+  }
+  return defaults.synchronize(*domainName);
 }
 
 // --- Display texts -----------------------------------------------------------

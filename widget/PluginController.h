@@ -66,9 +66,17 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
   // The stored choices live in the user-defaults domain named by the plug-in
   // bundle's identifier: "IndexOfTemperatureUnit" at the top level and one
   // dictionary per machine serial number with this instance's sensor
-  // identifiers. Read when the identifier is set; written on every change.
+  // identifiers. Read when the identifier is set; written on every change,
+  // entry by entry, so that a change never writes another instance's (or
+  // another host's) choice back with what this one last read: the unit only
+  // when `withUnit`. Each write stamps the instance's last use and forgets
+  // the least recently used instances beyond StoredInstances::kMaximum.
+  // False when the preferences could not be written.
   void readPreferences();
-  void writePreferences();
+  bool writePreferences(bool withUnit = true);
+  // True once after a choice of the script's (a position or the unit) was
+  // taken but could not be stored; the bridge answers that call with an error.
+  bool takeUnsavedChoice();
 
   // --- Display texts ------------------------------------------------------
   void setMaximumSensorNameWidth(float width);
@@ -123,6 +131,7 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
   std::int32_t currentState_ = 0;
   std::int32_t sensorIndices_[2] = {-1, -1};
   std::int32_t preferredTemperatureUnit_ = 0;
+  bool unsavedChoice_ = false;
   float maxLabelWidth_ = 1000.0f;
   Font labelFont_{"Lucida Grande", 10.0f};
 };

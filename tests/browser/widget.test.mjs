@@ -4,12 +4,13 @@
 // tab with choices of its own, and a hidden page that stops polling. Saves a
 // screenshot of the front. Then the host on a recorded Linux tree: the tree's
 // sensors as zor-sensors lists them, and a choice kept after the host restarts.
+// Last a host that cannot store choices, which the front says.
 //
 // Environment: ZOR_WIDGET_HOST (the host program), ZOR_SENSORS (the sensor
 // CLI), ZOR_BROWSER_OUTPUT (where the screenshot goes).
 
 import {execFileSync, spawn} from 'node:child_process';
-import {mkdtempSync, mkdirSync, readdirSync, rmSync} from 'node:fs';
+import {mkdtempSync, mkdirSync, readdirSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import path from 'node:path';
 import {fileURLToPath} from 'node:url';
@@ -186,6 +187,29 @@ async function recordedTreeScenario(context, work) {
   }
 }
 
+// A host whose --prefs folder cannot be made: a choice still takes effect,
+// and the front says once that it cannot be saved.
+async function unsavedChoiceScenario(context, work) {
+  writeFileSync(path.join(work, 'not-a-folder'), '');
+  const host = await startHost(path.join(work, 'not-a-folder', 'prefs'));
+  const page = await context.newPage();
+  try {
+    await page.goto(host.url);
+    await waitUntilShowing(page);
+    await flipToBack(page);
+    await page.selectOption('#unit', '2');
+    await flipToFront(page);
+    await page.waitForFunction(() => !document.getElementById('status').hidden, null,
+        {timeout: TIMEOUT});
+    check('an unsaved choice is said so on the front',
+        (await page.textContent('#status')) === 'Your choices cannot be saved' &&
+        (await choices(page)).unit === 2, await page.textContent('#status'));
+  } finally {
+    await page.close();
+    await stopHost(host);
+  }
+}
+
 async function main() {
   const work = mkdtempSync(path.join(tmpdir(), 'zor-browser-'));
   const prefsDir = path.join(work, 'prefs');
@@ -318,6 +342,7 @@ async function main() {
     check('the choices were stored in the --prefs folder', readdirSync(prefsDir).length > 0);
 
     await recordedTreeScenario(context, work);
+    await unsavedChoiceScenario(context, work);
   } finally {
     if (context) await context.close();
     await stopHost(host);

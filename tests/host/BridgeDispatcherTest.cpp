@@ -1,6 +1,7 @@
 // The dispatcher's own rules: request shapes, dropping, the instance cap and
 // letting go of silent instances.
 
+#include "platform/SystemLog.h"
 #include "tests/host/HostTestSupport.h"
 
 namespace zor::host::testing {
@@ -57,6 +58,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "\"args\": {}}",
                   "\"args\"", 5},
         ShapeCase{"{\"id\": 6, \"instance\": \"A\", \"drop\": false}", "\"drop\"", 6},
+        // A NUL would cut the stored key short, onto another instance's keys.
+        ShapeCase{"{\"id\": 7, \"instance\": \"A\", \"call\": \"setWidgetIdentifier\", "
+                  "\"args\": [\"X:SensorIDForDisplayPosition1\\u0000\"]}",
+                  "control characters", 7},
+        ShapeCase{"{\"id\": 7, \"instance\": \"A\", \"call\": \"setWidgetIdentifier\", "
+                  "\"args\": [\"X\\nY\"]}",
+                  "control characters", 7},
         ShapeCase{"{\"id\": 6, \"instance\": \"A\", \"drop\": 1}", "\"drop\"", 6}));
 
 TEST_F(BridgeDispatcherTest, OverlongInstanceNamesAreRefused) {
@@ -103,12 +111,15 @@ TEST_F(BridgeDispatcherTest, DropReleasesTheController) {
   EXPECT_EQ(fresh["result"], -1);
 }
 
+// When every place is taken, a new instance takes the place of the least
+// recently used one that has been quiet; only while all are busy is it refused.
 TEST_F(BridgeDispatcherTest, TheNumberOfLiveInstancesIsCapped) {
   BridgeDispatcher::Limits limits;
   limits.maxInstances = 3;
   BridgeDispatcher dispatcher(limits);
   for (const char* name : {"A", "B", "C"}) {
     EXPECT_TRUE(call(dispatcher, name, "numberOfAvailableSensors").contains("result"));
+    environment_.clock().advance(2);
   }
   json refused = call(dispatcher, "D", "numberOfAvailableSensors");
   ASSERT_TRUE(refused.contains("error"));
@@ -118,6 +129,30 @@ TEST_F(BridgeDispatcherTest, TheNumberOfLiveInstancesIsCapped) {
   EXPECT_TRUE(call(dispatcher, "A", "numberOfAvailableSensors").contains("result"));
   dispatcher.handle({{"id", 1}, {"instance", "B"}, {"drop", true}});
   EXPECT_TRUE(call(dispatcher, "D", "numberOfAvailableSensors").contains("result"));
+  // C, quiet for longer than the quiet time, makes room for E; A and D stay.
+  environment_.clock().advance(limits.quietSeconds - 1);
+  EXPECT_TRUE(call(dispatcher, "E", "numberOfAvailableSensors").contains("result"));
+  EXPECT_FALSE(dispatcher.hasInstance("C"));
+  EXPECT_TRUE(dispatcher.hasInstance("A") && dispatcher.hasInstance("D"));
+}
+
+// A choice the host could not store is not answered as kept; assigning the
+// first defaults is no choice of the user's and still succeeds.
+TEST_F(BridgeDispatcherTest, AChoiceThatCannotBeStoredIsAnsweredWithAnError) {
+  UserDefaults::setPreferencesDirectory("/dev/null/preferences");
+  ScopedLogCapture log;
+  BridgeDispatcher dispatcher;
+  EXPECT_TRUE(call(dispatcher, "A", "setWidgetIdentifier", {"A"}).contains("result"));
+  for (const auto& [name, args] :
+       {std::pair{"setTemperatureUnitIndex", json{1}},
+        std::pair{"setPreferredSensorIndexForDisplayIndex", json{2, 0}}}) {
+    json answer = call(dispatcher, "A", name, args);
+    ASSERT_TRUE(answer.contains("error")) << answer.dump();
+    EXPECT_NE(answer["error"].get<std::string>().find("not saved"), std::string::npos);
+  }
+  // The choice holds for as long as the instance lives.
+  EXPECT_EQ(call(dispatcher, "A", "preferredTemperatureUnitIndex")["result"], 1);
+  EXPECT_TRUE(log.contains("cannot create the preferences folder"));
 }
 
 TEST_F(BridgeDispatcherTest, SilentInstancesLoseTheirControllerAfterFiveMinutes) {
