@@ -21,13 +21,13 @@ void write(const std::string& path, const std::string& bytes) {
 }
 
 // A file of the first core's channel in `tree`.
-std::string coreFile(const TreeCopy& tree, const char* file) {
+std::string coreFile(const ScratchTree& tree, const char* file) {
   return tree / (std::string(kCoreFolder) + file);
 }
 
 struct Broken {
   const char* what;
-  void (*breakTree)(const TreeCopy& tree);
+  void (*breakTree)(const ScratchTree& tree);
   bool afterScan;      // broken between discovery and the first reading
   bool listed;         // the core is still listed
   const char* name;    // its name then, or null when unchanged ("CPU Core 1")
@@ -37,42 +37,42 @@ struct Broken {
 
 const Broken kBroken[] = {
     {"chip gone before the first reading",
-     [](const TreeCopy& t) { std::filesystem::remove(coreFile(t, "temp2_input")); }, true, true,
+     [](const ScratchTree& t) { std::filesystem::remove(coreFile(t, "temp2_input")); }, true, true,
      nullptr, kAll, "temp2_input: No such file or directory"},
     {"input fails with EIO",
-     [](const TreeCopy& t) {
+     [](const ScratchTree& t) {
        std::filesystem::remove(coreFile(t, "temp2_input"));
        // Reading a process's memory at address 0 fails with EIO, as a busy chip does.
        std::filesystem::create_symlink("/proc/self/mem", coreFile(t, "temp2_input"));
      },
      false, true, nullptr, kAll, "temp2_input: Input/output error"},
-    {"garbage", [](const TreeCopy& t) { write(coreFile(t, "temp2_input"), "4x2000\n"); }, false,
+    {"garbage", [](const ScratchTree& t) { write(coreFile(t, "temp2_input"), "4x2000\n"); }, false,
      true, nullptr, kAll, "temp2_input: not a number"},
-    {"empty", [](const TreeCopy& t) { write(coreFile(t, "temp2_input"), ""); }, false, true,
+    {"empty", [](const ScratchTree& t) { write(coreFile(t, "temp2_input"), ""); }, false, true,
      nullptr, kAll, "temp2_input: not a number"},
     {"beyond 64 bits",
-     [](const TreeCopy& t) { write(coreFile(t, "temp2_input"), "99999999999999999999\n"); }, false,
-     true, nullptr, kAll, "temp2_input: not a number"},
+     [](const ScratchTree& t) { write(coreFile(t, "temp2_input"), "99999999999999999999\n"); },
+     false, true, nullptr, kAll, "temp2_input: not a number"},
     {"below absolute zero",
-     [](const TreeCopy& t) { write(coreFile(t, "temp2_input"), "-300000\n"); }, false, true,
+     [](const ScratchTree& t) { write(coreFile(t, "temp2_input"), "-300000\n"); }, false, true,
      nullptr, kAll, "temp2_input: out of range"},
     {"input is a folder",
-     [](const TreeCopy& t) {
+     [](const ScratchTree& t) {
        std::filesystem::remove(coreFile(t, "temp2_input"));
        std::filesystem::create_directory(coreFile(t, "temp2_input"));
      },
      false, false, nullptr, kAll - 1, "temp2_input: Is a directory"},
     {"label not UTF-8",
-     [](const TreeCopy& t) { write(coreFile(t, "temp2_label"), "Core \xC0\xAF\n"); }, false, true,
-     "coretemp temp2", kAll, "temp2_label: not UTF-8"},
+     [](const ScratchTree& t) { write(coreFile(t, "temp2_label"), "Core \xC0\xAF\n"); }, false,
+     true, "coretemp temp2", kAll, "temp2_label: not UTF-8"},
     {"dangling link",
-     [](const TreeCopy& t) {
+     [](const ScratchTree& t) {
        std::filesystem::create_symlink("../../devices/platform/gone/hwmon/hwmon9",
                                        t / "sys/class/hwmon/hwmon9");
      },
      false, true, nullptr, kAll, "hwmon9: the link points nowhere"},
     {"chip without a name",
-     [](const TreeCopy& t) {
+     [](const ScratchTree& t) {
        std::filesystem::remove(
            t / "sys/devices/LNXSYSTM:00/LNXSYBUS:00/PNP0C0A:00/power_supply/BAT0/hwmon1/name");
      },
@@ -83,7 +83,7 @@ class HwmonBrokenInputTest : public HwmonMachineTest {};
 
 TEST_F(HwmonBrokenInputTest, BrokenChannelIsSkippedAndSaidOnce) {
   for (const Broken& row : kBroken) {
-    TreeCopy tree("notebook-acpitz");
+    ScratchTree tree("notebook-acpitz");
     log_.clear();
     if (!row.afterScan) row.breakTree(tree);
     install(tree.dir(), [&] {
@@ -114,7 +114,7 @@ TEST_F(HwmonBrokenInputTest, BrokenChannelIsSkippedAndSaidOnce) {
 }
 
 TEST_F(HwmonBrokenInputTest, ChannelIsReadAtMostOncePerSecond) {
-  TreeCopy tree("notebook-acpitz");
+  ScratchTree tree("notebook-acpitz");
   install(tree.dir());
   auto sensors = ZORHwmonSensor::allSensors();
   auto core = std::find_if(sensors.begin(), sensors.end(),

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include "linux/InfoTrees.h"
+#include "tests/linux/RecordedTrees.h"
 
 #include "platform/ScopedMachine.h"
 #include "platform/SystemServices.h"
@@ -19,7 +19,7 @@
 namespace zor::linuxfs {
 namespace {
 
-using linuxtest::infoTree;
+using linuxtest::recordedTree;
 using linuxtest::ScratchTree;
 
 struct TreeCase {
@@ -43,7 +43,7 @@ class MachineInfoOnTreeTest : public ::testing::TestWithParam<TreeCase> {};
 TEST_P(MachineInfoOnTreeTest, AnswersFromTheTree) {
   const TreeCase& c = GetParam();
   std::string error;
-  auto machine = LinuxMachine::build(LinuxRoot(infoTree(c.tree)), &error);
+  auto machine = LinuxMachine::build(LinuxRoot(recordedTree(c.tree)), &error);
   ASSERT_TRUE(machine) << error;
   ScopedMachine installed(machine);
   auto info = ZORMachineInfo::sharedMachineInfo();
@@ -254,7 +254,7 @@ class LiveProcessTableTest : public ::testing::TestWithParam<ProcessCase> {};
 
 TEST_P(LiveProcessTableTest, AnswersTheProcessQueriesFromProc) {
   std::string error;
-  auto machine = LinuxMachine::build(LinuxRoot(infoTree("info-desktop")), &error);
+  auto machine = LinuxMachine::build(LinuxRoot(recordedTree("info-desktop")), &error);
   ASSERT_TRUE(machine) << error;
   ScopedMachine installed(machine);
   std::uint32_t uid = 12345;

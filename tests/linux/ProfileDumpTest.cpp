@@ -9,7 +9,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "linux/InfoTrees.h"
 #include "platform/MachineProfileRecorder.h"
 #include "platform/ProfileIdentityPlaceholders.h"
 #include "platform/PropertyListSerialization.h"
@@ -17,11 +16,12 @@
 #include "platform/linux/LinuxMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "system/ZORMachineInfo.h"
+#include "tests/linux/RecordedTrees.h"
 
 namespace zor {
 namespace {
 
-using linuxtest::infoTree;
+using linuxtest::recordedTree;
 using linuxtest::ScratchTree;
 
 struct Described {
@@ -57,7 +57,7 @@ class DumpAndReplayTest : public ::testing::TestWithParam<DumpCase> {};
 TEST_P(DumpAndReplayTest, ReplaysTheSameMachine) {
   const DumpCase& c = GetParam();
   std::string error;
-  auto live = linuxfs::LinuxMachine::build(linuxfs::LinuxRoot(infoTree(c.tree)), &error);
+  auto live = linuxfs::LinuxMachine::build(linuxfs::LinuxRoot(recordedTree(c.tree)), &error);
   ASSERT_TRUE(live) << error;
   ScratchTree scratch;
   const std::string file = scratch.path() + "/machine.plist";
@@ -134,16 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Pages, IdentifyPageTest,
 #ifdef ZOR_SENSORS_PROGRAM
 
 std::string run(const std::string& arguments) {
-  std::string command = std::string("'") + ZOR_SENSORS_PROGRAM + "' " + arguments + " 2>/dev/null";
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      output.append(buffer, got);
-    }
-    pclose(pipe);
-  }
-  return output;
+  return linuxtest::runProgram(ZOR_SENSORS_PROGRAM, arguments).output;
 }
 
 // What a listing shows of each sensor, without the readings, which move.
@@ -186,7 +177,7 @@ class DumpedTreeTest : public ::testing::TestWithParam<const char*> {};
 // The same listing, readings included: a dumped channel replays its last reading.
 TEST_P(DumpedTreeTest, ListsTheSameAsTheTree) {
   ScratchTree scratch;
-  const std::string tree = "--machine this --root '" + infoTree(GetParam()) + "'";
+  const std::string tree = "--machine this --root '" + recordedTree(GetParam()) + "'";
   const std::string file = scratch.path() + "/dump.plist";
   EXPECT_NE(run(tree + " --dump-profile '" + file + "'").find("recorded in"), std::string::npos);
   const std::string live = run(tree + " --json");
