@@ -73,7 +73,7 @@ inline const char* kRegistryTestProfile = R"(<plist version="1.0"><dict>
       <key>IORegistryEntryChildren</key><array>
         <dict><key>IOObjectClass</key><string>IOService</string>
           <key>IORegistryEntryName</key><string>boot-rom</string>
-          <key>vendor</key><string>Example</string></dict>
+          <key>vendor</key><string>Example</string><key>ZORSimulation</key><dict/></dict>
       </array></dict>
   </array></dict>
 </dict></plist>

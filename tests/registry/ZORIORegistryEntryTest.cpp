@@ -146,18 +146,6 @@ TEST(DataPropertyTextTest, ReadsTextWithinTheBlockOnly) {
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(textOfDataProperty(bytes), expected);
 }
 
-TEST_F(RegistryEntryTest, PropertiesAreACopyWithoutStructureKeys) {
-  auto sensor = entryAt("IOService", "/Expert/Controller/cpu-sensor");
-  ASSERT_NE(sensor, nullptr);
-  auto all = sensor->properties();
-  ASSERT_TRUE(all.has_value());
-  std::vector<std::string> keys;
-  for (const auto& [key, value] : *all) keys.push_back(key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"current-value", "location", "sensor-id", "type"}));
-  (*all)["type"] = PlistValue("changed");
-  EXPECT_EQ(sensor->stringValueWithName("type"), "temperature");
-}
-
 TEST_F(RegistryEntryTest, DriverClassNameWalksUpToTheBundleEntry) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"/Expert/Controller/cpu-sensor", "AppleI2CController"},
@@ -172,20 +160,8 @@ TEST_F(RegistryEntryTest, DriverClassNameWalksUpToTheBundleEntry) {
   }
 }
 
-TEST_F(RegistryEntryTest, ParentAndFirstChildInTheServicePlaneOnly) {
-  auto controller = entryAt("IOService", "/Expert/Controller");
-  auto child = controller->childServiceEntry();
-  ASSERT_NE(child, nullptr);
-  EXPECT_EQ(child->stringValueWithName("location"), "CPU BOTTOM");
-  EXPECT_EQ(child->parentServiceEntry()->ioKitHandle(), controller->ioKitHandle());
-  EXPECT_EQ(child->childServiceEntry(), nullptr);  // a leaf
-  EXPECT_EQ(entryAt("IOService", "/")->parentServiceEntry(), nullptr);
-  auto rom = entryAt("IODeviceTree", "/rom");
-  EXPECT_EQ(rom->childServiceEntry(), nullptr);
-  EXPECT_EQ(rom->parentServiceEntry(), nullptr);
-}
-
-// The debug log of the disk scan shows entries by these descriptions.
+// The debug log of the disk scan shows entries by these descriptions: the
+// properties without the keys that build the registry.
 TEST_F(RegistryEntryTest, DescriptionNamesTheClassAndTheProperties) {
   auto rom = entryAt("IODeviceTree", "/rom/boot-rom");
   EXPECT_EQ(rom->description(), "ZORIORegistryEntry: {\n    vendor = Example;\n}\n");
