@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <tuple>
 
@@ -83,34 +82,58 @@ PlistValue demoSMCProfile(const char* path, const std::string& model) {
       {testing::smcService(*smc.find("ZORSimulation")->find("SMCKeys")->asArray())}, model);
 }
 
-TEST_F(AppleSMCTest, KeysReadAsOnTheSimulatedMachineOfTheModel) {
+// Each key reads as on the simulated machine of the model holding the same
+// keys, and shows once: by the SMC family when it names it, else as a generic
+// channel; the fans stay generic channels.
+TEST_F(AppleSMCTest, KeysReadAsOnTheSimulatedMachineOfTheModelAndShowOnce) {
   struct Case {
     const char* tree;
     const char* profile;
     const char* model;
     Reading sample;  // one row to see the comparison is about something
-    std::size_t sensors;
+    std::size_t sensors, fans;
   };
   const Case cases[] = {
       {"applesmc-macbookpro5-1",
        "machines/intel-notebook.plist",
        "MacBookPro5,1",
        {"TC0D", "SMC CPU A DIODE", "smc.temperature.DF3", 52},
-       10},
+       10,
+       2},
       {"applesmc-macpro5-1",
        "machines/intel-tower.plist",
        "MacPro5,1",
        {"TCAD", "SMC CPU A DIODE", "smc.temperature.DFD", 48},
-       11},
+       11,
+       6},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tree);
-    LinuxRoot root = copyTree(c.tree);
-    ASSERT_TRUE(installLinux(root));
+    ScopedLogCapture log;
+    ASSERT_TRUE(installLinux(LinuxRoot(linuxtest::recordedTree(c.tree))));
     std::vector<Reading> live = readings();
     auto keys =
         ZORSystemManagementController::sharedSystemManagementController()->allPropertyKeys();
+    std::set<std::string> served, smc, generic;
+    for (const std::string& key : keys) served.insert(ZORSensor::hardwareIdentityOfSMCKey(key));
+    std::size_t fans = 0;
+    {
+      ScopedSensorClassRegistry registry;
+      ZORSMCTemperatureSensor::load();
+      ZORHwmonSensor::load();
+      for (const auto& sensor : ZORSensor::allSensors()) {
+        bool isSMC = &sensor->sensorClass() == &ZORSMCTemperatureSensor::classObject();
+        if (sensor->quantityType() == 6) ++fans;
+        if (sensor->quantityType() == 1) (isSMC ? smc : generic).insert(sensor->hardwareIdentity());
+      }
+    }
     SMCTest::TearDown();
+    std::set<std::string> both(smc.begin(), smc.end());
+    both.insert(generic.begin(), generic.end());
+    EXPECT_EQ(both, served);
+    EXPECT_EQ(smc.size() + generic.size(), served.size());
+    EXPECT_FALSE(smc.empty() || generic.empty());
+    EXPECT_EQ(fans, c.fans);
 
     ASSERT_TRUE(install(demoSMCProfile(c.profile, c.model)));
     std::vector<Reading> simulated;
@@ -122,47 +145,7 @@ TEST_F(AppleSMCTest, KeysReadAsOnTheSimulatedMachineOfTheModel) {
     EXPECT_EQ(live, simulated);
     EXPECT_EQ(live.size(), c.sensors);
     EXPECT_NE(std::find(live.begin(), live.end(), c.sample), live.end());
-    // Fans are no SMC keys here; they stay with the generic channels.
     EXPECT_TRUE(std::none_of(keys.begin(), keys.end(), [](auto& k) { return k[0] == 'F'; }));
-    SMCTest::TearDown();
-  }
-}
-
-TEST_F(AppleSMCTest, KeysTheSMCFamilyListsAreNoGenericChannelsAgain) {
-  struct Case {
-    const char* tree;
-    std::size_t fans;
-  };
-  const Case cases[] = {{"applesmc-macbookpro5-1", 2}, {"applesmc-macpro5-1", 6}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.tree);
-    ScopedLogCapture log;
-    ASSERT_TRUE(installLinux(copyTree(c.tree)));
-    ScopedSensorClassRegistry registry;
-    ZORSMCTemperatureSensor::load();
-    ZORHwmonSensor::load();
-    std::set<std::string> smc, generic;
-    std::size_t fans = 0;
-    for (const auto& sensor : ZORSensor::allSensors()) {
-      bool isSMC = &sensor->sensorClass() == &ZORSMCTemperatureSensor::classObject();
-      if (sensor->quantityType() == 6) ++fans;
-      if (sensor->quantityType() == 1) (isSMC ? smc : generic).insert(sensor->hardwareIdentity());
-    }
-    // Every key the SMC serves shows once: by the SMC family when it names
-    // it, else as a generic channel; the fans stay generic channels.
-    std::set<std::string> served;
-    for (const std::string& key :
-         ZORSystemManagementController::sharedSystemManagementController()->allPropertyKeys()) {
-      served.insert(ZORSensor::hardwareIdentityOfSMCKey(key));
-    }
-    std::set<std::string> both;
-    std::set_union(smc.begin(), smc.end(), generic.begin(), generic.end(),
-                   std::inserter(both, both.end()));
-    EXPECT_EQ(both, served);
-    EXPECT_EQ(smc.size() + generic.size(), served.size());
-    EXPECT_FALSE(smc.empty());
-    EXPECT_FALSE(generic.empty());
-    EXPECT_EQ(fans, c.fans);
     SMCTest::TearDown();
   }
 }

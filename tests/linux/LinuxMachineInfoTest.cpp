@@ -209,36 +209,31 @@ TEST(KernelListTest, CountsCPUListsAndCacheSizes) {
   }
 }
 
-struct ProcessCase {
-  std::int32_t pid;
-  std::optional<std::string> command;
-  std::uint32_t effectiveUID;
-};
-
-class LiveProcessTableTest : public ::testing::TestWithParam<ProcessCase> {};
-
-TEST_P(LiveProcessTableTest, AnswersTheProcessQueriesFromProc) {
+TEST(LiveProcessTableTest, AnswersTheProcessQueriesFromProc) {
+  struct Case {
+    std::int32_t pid;
+    std::optional<std::string> command;
+    std::uint32_t effectiveUID;
+  };
+  const Case cases[] = {{1, "systemd", 0},
+                        // Set-user-id: the effective user, not the real one.
+                        {4242, "zor-widget-host", 1001},
+                        // Ended while the table was read (no status).
+                        {77, std::nullopt, 12345},
+                        {5, std::nullopt, 12345}};
   std::string error;
   auto machine = LinuxMachine::build(LinuxRoot(recordedTree("info-desktop")), &error);
   ASSERT_TRUE(machine) << error;
   ScopedMachine installed(machine);
-  std::uint32_t uid = 12345;
-  EXPECT_EQ(NSProcessInfoZORAdditions::processNameForProcessID(GetParam().pid, &uid),
-            GetParam().command);
-  EXPECT_EQ(uid, GetParam().effectiveUID);
-  if (GetParam().command) {
-    EXPECT_EQ(NSProcessInfoZORAdditions::identifiersForRunningProcessesNamed(*GetParam().command),
-              std::vector<std::int32_t>{GetParam().pid});
+  for (const Case& c : cases) {
+    std::uint32_t uid = 12345;
+    EXPECT_EQ(NSProcessInfoZORAdditions::processNameForProcessID(c.pid, &uid), c.command);
+    EXPECT_EQ(uid, c.effectiveUID) << c.pid;
+    if (!c.command) continue;
+    EXPECT_EQ(NSProcessInfoZORAdditions::identifiersForRunningProcessesNamed(*c.command),
+              std::vector<std::int32_t>{c.pid});
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Processes, LiveProcessTableTest,
-                         ::testing::Values(ProcessCase{1, "systemd", 0},
-                                           // Set-user-id: the effective user, not the real one.
-                                           ProcessCase{4242, "zor-widget-host", 1001},
-                                           // Ended while the table was read (no status).
-                                           ProcessCase{77, std::nullopt, 12345},
-                                           ProcessCase{5, std::nullopt, 12345}));
 
 }  // namespace
 }  // namespace zor::linuxfs

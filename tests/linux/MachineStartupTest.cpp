@@ -13,38 +13,34 @@ namespace {
 using linuxtest::recordedTree;
 using linuxtest::ScratchTree;
 
-struct ChoiceCase {
-  const char* tree;         // null: a scratch tree
-  const char* hwmonFolder;  // in the scratch tree: a chip without channels
-  MachineStartup::Kind kind;
-  const char* notice;
-};
-
-class DefaultChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
-
-TEST_P(DefaultChoiceTest, TakesThisComputerWhenItShowsASensor) {
-  const ChoiceCase& c = GetParam();
-  ScratchTree scratch;
-  scratch.write("/etc/hostname", "box\n");
-  if (c.hwmonFolder) scratch.write(std::string(c.hwmonFolder) + "/name", "x\n");
-  const MachineStartup::Outcome outcome =
-      MachineStartup::chooseBetween(c.tree ? recordedTree(c.tree) : scratch.path());
-  ASSERT_TRUE(outcome.machine) << outcome.errorLine;
-  EXPECT_EQ(outcome.kind, c.kind);
-  EXPECT_EQ(outcome.notice, c.notice);
-  Machine::install(nullptr);
+TEST(DefaultChoiceTest, TakesThisComputerWhenItShowsASensor) {
+  struct Case {
+    const char* tree;         // null: a scratch tree
+    const char* hwmonFolder;  // in the scratch tree: a chip without channels
+    MachineStartup::Kind kind;
+    const char* notice;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, MachineStartup::Kind::Demo,
+       "this computer shows no hardware sensors (no /sys/class/hwmon): showing the simulated "
+       "demo machine"},
+      {nullptr, "/sys/class/hwmon/hwmon0", MachineStartup::Kind::Demo,
+       "this computer shows no hardware sensors (none readable under /sys/class/hwmon): showing "
+       "the simulated demo machine"},
+      {"desktop-nct6798", nullptr, MachineStartup::Kind::ThisComputer, ""},
+  };
+  for (const Case& c : cases) {
+    ScratchTree scratch;
+    scratch.write("/etc/hostname", "box\n");
+    if (c.hwmonFolder) scratch.write(std::string(c.hwmonFolder) + "/name", "x\n");
+    const MachineStartup::Outcome outcome =
+        MachineStartup::chooseBetween(c.tree ? recordedTree(c.tree) : scratch.path());
+    ASSERT_TRUE(outcome.machine) << outcome.errorLine;
+    EXPECT_EQ(outcome.kind, c.kind);
+    EXPECT_EQ(outcome.notice, c.notice);
+    Machine::install(nullptr);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Machines, DefaultChoiceTest,
-    ::testing::Values(ChoiceCase{nullptr, nullptr, MachineStartup::Kind::Demo,
-                                 "this computer shows no hardware sensors (no /sys/class/hwmon): "
-                                 "showing the simulated demo machine"},
-                      ChoiceCase{nullptr, "/sys/class/hwmon/hwmon0", MachineStartup::Kind::Demo,
-                                 "this computer shows no hardware sensors (none readable under "
-                                 "/sys/class/hwmon): showing the simulated demo machine"},
-                      ChoiceCase{"desktop-nct6798", nullptr, MachineStartup::Kind::ThisComputer,
-                                 ""}));
 
 #if defined(ZOR_SENSORS_PROGRAM) && defined(ZOR_WIDGET_HOST_PROGRAM)
 
