@@ -174,7 +174,8 @@ TEST_P(DumpedTreeTest, ListsTheSameAsTheTree) {
 
 INSTANTIATE_TEST_SUITE_P(Trees, DumpedTreeTest,
                          ::testing::Values("info-desktop", "desktop-nct6798", "amd-k10temp",
-                                           "notebook-acpitz", "nvme-disk", "drivetemp"));
+                                           "notebook-acpitz", "nvme-disk", "drivetemp",
+                                           "applesmc-macpro5-1"));
 
 #endif
 

@@ -214,7 +214,7 @@ TEST_F(SgIoATADiskTest, BadAnswersReadMinusOneAndAreLoggedOnce) {
       {"status from nowhere",
        [](SgIoRecordedDisk& disk) {
          disk.tamper = [](std::uint8_t, std::uint8_t feature, Answer& answer, auto) {
-           if (feature == 0xDA) answer.sense = testing::registerSense(false, 0, 0x123400, 0x50);
+           if (feature == 0xDA) answer.sense = testing::registerSense(0, 0x123400, 0x50);
          };
        },
        "does not fit", true},

@@ -34,7 +34,6 @@ struct SgIoRecordedDisk {
   bool exceeded = false;
   int openError = 0;     // errno of opening the device
   int requestError = 0;  // errno of every SG_IO request
-  bool fixedSense = false;
   // Changes an answer after it is made: (command, feature, answer, data).
   std::function<void(std::uint8_t, std::uint8_t, linuxfs::SgIoTransport::Answer&,
                      std::span<std::uint8_t>)>
@@ -80,13 +79,11 @@ inline std::shared_ptr<SgIoRecordedDisk> demoDisk(const char* profilePath,
   return disk;
 }
 
-// Sense data returning ATA registers (COUNT, LBA 23:0, STATUS) as SAT lays
-// them out: fixed format, or descriptor format with the ATA Status Return
-// descriptor.
-inline std::vector<std::uint8_t> registerSense(bool fixed, std::uint8_t count, std::uint32_t lba,
+// Sense data returning ATA registers (COUNT, LBA 23:0, STATUS) in descriptor
+// format with the ATA Status Return descriptor, as SAT lays them out.
+inline std::vector<std::uint8_t> registerSense(std::uint8_t count, std::uint32_t lba,
                                                std::uint8_t status) {
   const std::uint8_t low = lba & 0xFF, mid = (lba >> 8) & 0xFF, high = (lba >> 16) & 0xFF;
-  if (fixed) return {0x70, 0, 0x01, 0x00, status, 0x00, count, 10, 0x00, low, mid, high, 0, 0x1D};
   return {0x72, 0x01, 0x00,  0x1D, 0,   0,    0,   14,   0x09, 0x0C, 0x00,
           0x00, 0x00, count, 0x00, low, 0x00, mid, 0x00, high, 0x00, status};
 }
@@ -129,7 +126,7 @@ class SgIoRecordedTransport final : public linuxfs::SgIoTransport {
     }
     if (checkCondition) {
       answer.status = kCheckCondition;
-      answer.sense = registerSense(disk.fixedSense, count, answerLba, 0x50);
+      answer.sense = registerSense(count, answerLba, 0x50);
     }
     if (disk.tamper) disk.tamper(command, feature, answer, dataIn);
     return answer;

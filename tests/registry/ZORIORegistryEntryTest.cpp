@@ -131,6 +131,8 @@ TEST_F(RegistryEntryTest, TypedValuesConvertOnlyWhatTheyMay) {
   EXPECT_FALSE(empty.hasValueWithName("text") || empty.properties() || empty.driverClassName() ||
                empty.childServiceEntry());
   EXPECT_EQ(empty.intValueWithName("count"), -1);
+  EXPECT_FALSE(empty.stringValueWithName("text") || empty.arrayValueWithName("list") ||
+               empty.parentServiceEntry());
 }
 
 TEST(DataPropertyTextTest, ReadsTextWithinTheBlockOnly) {
