@@ -84,6 +84,7 @@ TEST_F(SensorEntryTest, FoundByExactTypeAndControlFlag) {
   }
   EXPECT_EQ(found("adc")->at(0)->sensorIdentificationNumber(), 4);
   EXPECT_EQ(found("temperature", true)->at(0)->sensorIdentificationNumber(), -1) << "a control";
+  EXPECT_EQ(found("temperature", true)->at(0)->sensorTypeName(), "temperature");
 }
 
 TEST_F(SensorEntryTest, CreationVerifiesTheFourProperties) {
