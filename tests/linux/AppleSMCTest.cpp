@@ -4,18 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <tuple>
 
 #include "hwmon/ZORHwmonSensor.h"
-#include "platform/EmbeddedFiles.h"
 #include "platform/MachineEntry.h"
-#include "platform/PropertyListSerialization.h"
 #include "platform/SystemLog.h"
 #include "platform/linux/AppleSMCDriverBehaviour.h"
 #include "platform/linux/AppleSMCEntries.h"
@@ -23,6 +18,7 @@
 #include "platform/linux/LinuxMachine.h"
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "smc/ZORSMCTemperatureSensor.h"
+#include "tests/linux/RecordedTrees.h"
 #include "tests/smc/SMCTestMachine.h"
 
 namespace zor {
@@ -50,18 +46,9 @@ std::vector<Reading> readings() {
 // A recorded tree copied to a scratch folder, so tests may change readings.
 class AppleSMCTest : public testing::SMCTest {
  protected:
-  void TearDown() override {
-    SMCTest::TearDown();
-    if (!scratch_.empty()) fs::remove_all(scratch_);
-  }
-
   LinuxRoot copyTree(const std::string& name) {
-    scratch_ =
-        fs::temp_directory_path() / ("applesmc-test-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(scratch_);
-    fs::copy(fs::path(ZOR_SOURCE_DIR) / "tests/linux/trees" / name, scratch_,
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    return LinuxRoot(scratch_.string());
+    scratch_ = std::make_unique<linuxtest::ScratchTree>(name);
+    return LinuxRoot(scratch_->path());
   }
   // The machine the Linux builder makes of the tree: the SMC entry beside the
   // hwmon channels, the model code from DMI.
@@ -69,14 +56,12 @@ class AppleSMCTest : public testing::SMCTest {
     return install(PlistValue(linuxfs::LinuxMachine::profile(root)));
   }
   AppleSMCDriverBehaviour& liveDriver() {
-    auto* driver = dynamic_cast<AppleSMCDriverBehaviour*>(
-        &machine_->registry().findEntryNamed("SMC")->behaviour());
-    EXPECT_NE(driver, nullptr);
-    return *driver;
+    return dynamic_cast<AppleSMCDriverBehaviour&>(
+        machine_->registry().findEntryNamed("SMC")->behaviour());
   }
   // Rewrites the reading of `key` in the scratch tree.
   void writeReading(const std::string& key, const std::string& text) {
-    const fs::path device = scratch_ / "sys/devices/platform/applesmc.768";
+    const fs::path device = *scratch_ / "sys/devices/platform/applesmc.768";
     for (int n = 1; fs::exists(device / ("temp" + std::to_string(n) + "_label")); ++n) {
       std::string label;
       std::ifstream(device / ("temp" + std::to_string(n) + "_label")) >> label;
@@ -84,56 +69,71 @@ class AppleSMCTest : public testing::SMCTest {
     }
   }
 
-  fs::path scratch_;
+  std::unique_ptr<linuxtest::ScratchTree> scratch_;
 };
 
 // The demo machine's SMC keys (without their live curves) and model.
 PlistValue demoSMCProfile(const char* path, const std::string& model) {
-  auto profile = parsePropertyList(std::string(*embedded::find(path)));
-  std::vector<const PlistValue*> pending{profile->find("Registry")};
-  while (!pending.empty()) {
-    const PlistValue* entry = pending.back();
-    pending.pop_back();
-    if (const PlistValue* simulation = entry->find("ZORSimulation")) {
-      if (const PlistValue* keys = simulation->find("SMCKeys")) {
-        return testing::profileWithServices({testing::smcService(*keys->asArray())}, model);
-      }
-    }
-    if (const PlistValue* children = entry->find("IORegistryEntryChildren")) {
-      for (const PlistValue& child : *children->asArray()) pending.push_back(&child);
-    }
-  }
-  return PlistValue();
+  const PlistValue smc = linuxtest::demoEntry(path, [](const PlistValue& entry) {
+    const PlistValue* simulation = entry.find("ZORSimulation");
+    return simulation && simulation->find("SMCKeys");
+  });
+  return testing::profileWithServices(
+      {testing::smcService(*smc.find("ZORSimulation")->find("SMCKeys")->asArray())}, model);
 }
 
-TEST_F(AppleSMCTest, KeysReadAsOnTheSimulatedMachineOfTheModel) {
+// Each key reads as on the simulated machine of the model holding the same
+// keys, and shows once: by the SMC family when it names it, else as a generic
+// channel; the fans stay generic channels.
+TEST_F(AppleSMCTest, KeysReadAsOnTheSimulatedMachineOfTheModelAndShowOnce) {
   struct Case {
     const char* tree;
     const char* profile;
     const char* model;
     Reading sample;  // one row to see the comparison is about something
-    std::size_t sensors;
+    std::size_t sensors, fans;
   };
   const Case cases[] = {
       {"applesmc-macbookpro5-1",
        "machines/intel-notebook.plist",
        "MacBookPro5,1",
        {"TC0D", "SMC CPU A DIODE", "smc.temperature.DF3", 52},
-       10},
+       10,
+       2},
       {"applesmc-macpro5-1",
        "machines/intel-tower.plist",
        "MacPro5,1",
        {"TCAD", "SMC CPU A DIODE", "smc.temperature.DFD", 48},
-       11},
+       11,
+       6},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tree);
-    LinuxRoot root = copyTree(c.tree);
-    ASSERT_TRUE(installLinux(root));
+    ScopedLogCapture log;
+    ASSERT_TRUE(installLinux(LinuxRoot(linuxtest::recordedTree(c.tree))));
     std::vector<Reading> live = readings();
     auto keys =
         ZORSystemManagementController::sharedSystemManagementController()->allPropertyKeys();
+    std::set<std::string> served, smc, generic;
+    for (const std::string& key : keys) served.insert(ZORSensor::hardwareIdentityOfSMCKey(key));
+    std::size_t fans = 0;
+    {
+      ScopedSensorClassRegistry registry;
+      ZORSMCTemperatureSensor::load();
+      ZORHwmonSensor::load();
+      for (const auto& sensor : ZORSensor::allSensors()) {
+        bool isSMC = &sensor->sensorClass() == &ZORSMCTemperatureSensor::classObject();
+        if (sensor->quantityType() == 6) ++fans;
+        if (sensor->quantityType() == 1) (isSMC ? smc : generic).insert(sensor->hardwareIdentity());
+      }
+    }
     SMCTest::TearDown();
+    std::set<std::string> both(smc.begin(), smc.end());
+    both.insert(generic.begin(), generic.end());
+    EXPECT_EQ(both, served);
+    EXPECT_EQ(smc.size() + generic.size(), served.size());
+    EXPECT_FALSE(smc.empty() || generic.empty());
+    EXPECT_EQ(fans, c.fans);
 
     ASSERT_TRUE(install(demoSMCProfile(c.profile, c.model)));
     std::vector<Reading> simulated;
@@ -145,47 +145,7 @@ TEST_F(AppleSMCTest, KeysReadAsOnTheSimulatedMachineOfTheModel) {
     EXPECT_EQ(live, simulated);
     EXPECT_EQ(live.size(), c.sensors);
     EXPECT_NE(std::find(live.begin(), live.end(), c.sample), live.end());
-    // Fans are no SMC keys here; they stay with the generic channels.
     EXPECT_TRUE(std::none_of(keys.begin(), keys.end(), [](auto& k) { return k[0] == 'F'; }));
-    SMCTest::TearDown();
-  }
-}
-
-TEST_F(AppleSMCTest, KeysTheSMCFamilyListsAreNoGenericChannelsAgain) {
-  struct Case {
-    const char* tree;
-    std::size_t fans;
-  };
-  const Case cases[] = {{"applesmc-macbookpro5-1", 2}, {"applesmc-macpro5-1", 6}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.tree);
-    ScopedLogCapture log;
-    ASSERT_TRUE(installLinux(copyTree(c.tree)));
-    ScopedSensorClassRegistry registry;
-    ZORSMCTemperatureSensor::load();
-    ZORHwmonSensor::load();
-    std::set<std::string> smc, generic;
-    std::size_t fans = 0;
-    for (const auto& sensor : ZORSensor::allSensors()) {
-      bool isSMC = &sensor->sensorClass() == &ZORSMCTemperatureSensor::classObject();
-      if (sensor->quantityType() == 6) ++fans;
-      if (sensor->quantityType() == 1) (isSMC ? smc : generic).insert(sensor->hardwareIdentity());
-    }
-    // Every key the SMC serves shows once: by the SMC family when it names
-    // it, else as a generic channel; the fans stay generic channels.
-    std::set<std::string> served;
-    for (const std::string& key :
-         ZORSystemManagementController::sharedSystemManagementController()->allPropertyKeys()) {
-      served.insert(ZORSensor::hardwareIdentityOfSMCKey(key));
-    }
-    std::set<std::string> both;
-    std::set_union(smc.begin(), smc.end(), generic.begin(), generic.end(),
-                   std::inserter(both, both.end()));
-    EXPECT_EQ(both, served);
-    EXPECT_EQ(smc.size() + generic.size(), served.size());
-    EXPECT_FALSE(smc.empty());
-    EXPECT_FALSE(generic.empty());
-    EXPECT_EQ(fans, c.fans);
     SMCTest::TearDown();
   }
 }
@@ -216,24 +176,14 @@ TEST_F(AppleSMCTest, AReadingIsOneReadASecondAndAFailedOneIsNoReading) {
     EXPECT_EQ(sensor->rawValue(), step.raw) << (step.text ? step.text : "");
     EXPECT_EQ(liveDriver().callCount(5) - reads, step.readsSince);
   }
-}
-
-TEST_F(AppleSMCTest, RecordedSettingsReplayTheSameSensors) {
-  LinuxRoot root = copyTree("applesmc-macpro5-1");
-  ASSERT_TRUE(installLinux(root));
-  writeReading("TO0P", "EIO\n");  // TO0P gives no reading now
+  // A dump replays a key that reads nothing now as one that fails.
+  writeReading("TC0D", "EIO\n");
+  clock_.advance(1.1);
   ScopedLogCapture log;
-  std::vector<Reading> live = readings();
+  EXPECT_EQ(sensor->rawValue(), -1);
   PlistDictionary recorded =
       liveDriver().recordedSettings(*machine_->registry().findEntryNamed("SMC"));
-  SMCTest::TearDown();
-  ASSERT_EQ(recorded["SMCFailKeys"], PlistValue(PlistArray{"TO0P"}));
-  ASSERT_TRUE(install(testing::profileWithServices(
-      {testing::smcService(*recorded["SMCKeys"].asArray(),
-                           PlistDictionary{{"SMCFailKeys", recorded["SMCFailKeys"]}})},
-      "MacPro5,1")));
-  EXPECT_EQ(readings(), live);
-  EXPECT_EQ(live.size(), 10u);
+  EXPECT_EQ(recorded["SMCFailKeys"], PlistValue(PlistArray{"TC0D"}));
 }
 
 TEST(AppleSMCKeyChannelTest, ReadingsTurnBackIntoTheKeysBytes) {
@@ -254,8 +204,6 @@ TEST(AppleSMCKeyChannelTest, ReadingsTurnBackIntoTheKeysBytes) {
 }
 
 TEST(AppleSMCEntriesTest, OnlyABoundDriverWithKeyChannelsMakesAnEntry) {
-  auto scratch = fs::temp_directory_path() / ("applesmc-entries-" + std::to_string(::getpid()));
-  const fs::path device = scratch / "sys/devices/platform/applesmc.768";
   struct Case {
     std::vector<std::pair<std::string, std::string>> files;
     std::vector<std::string> keys;
@@ -263,6 +211,7 @@ TEST(AppleSMCEntriesTest, OnlyABoundDriverWithKeyChannelsMakesAnEntry) {
   const Case cases[] = {
       {{}, {}},
       {{{"name", "applesmc"}, {"fan1_input", "1200"}}, {}},
+      // Labels that are no key, a key twice, a label without an input; in channel order.
       {{{"temp1_label", "TC0D"},
         {"temp1_input", "40000"},
         {"temp2_label", "TOO LONG"},
@@ -276,14 +225,13 @@ TEST(AppleSMCEntriesTest, OnlyABoundDriverWithKeyChannelsMakesAnEntry) {
       {{{"hwmon/hwmon3/temp1_label", "Th1H"}, {"hwmon/hwmon3/temp1_input", "1"}}, {"Th1H"}},
   };
   for (const Case& c : cases) {
-    fs::remove_all(scratch);
-    fs::create_directories(device);
+    linuxtest::ScratchTree scratch;
+    scratch.write("/sys/devices/platform/applesmc.768/uevent", "");
     for (const auto& [file, text] : c.files) {
-      fs::create_directories((device / file).parent_path());
-      std::ofstream(device / file) << text << "\n";
+      scratch.write("/sys/devices/platform/applesmc.768/" + file, text + "\n");
     }
     PlistArray services;
-    AppleSMCEntries::append(LinuxRoot(scratch.string()), &services);
+    AppleSMCEntries::append(LinuxRoot(scratch.path()), &services);
     std::vector<std::string> keys;
     for (const PlistValue& service : services) {
       EXPECT_EQ(*service.find("IOObjectClass"), PlistValue("AppleSMC"));
@@ -295,7 +243,6 @@ TEST(AppleSMCEntriesTest, OnlyABoundDriverWithKeyChannelsMakesAnEntry) {
     }
     EXPECT_EQ(keys, c.keys);
   }
-  fs::remove_all(scratch);
 }
 
 }  // namespace

@@ -109,31 +109,5 @@ TEST(AtaPassThroughTest, SenseReturnsTheRegistersInEitherFormat) {
   }
 }
 
-TEST(AtaPassThroughTest, PowerModesAndStatusAreReadFromTheReturnedRegisters) {
-  struct Row {
-    std::uint8_t powerMode;
-    bool fixedSense;
-    bool exceeded;
-    Outcome outcome;
-  };
-  const Row rows[] = {
-      {0xFF, false, false, Outcome::Done},   {0x80, true, true, Outcome::Done},
-      {0x00, false, false, Outcome::Asleep}, {0x01, true, false, Outcome::Asleep},
-      {0x40, false, false, Outcome::Asleep},
-  };
-  for (const Row& row : rows) {
-    auto disk = testing::demoDisk("machines/intel-tower.plist", "ST3200822A");
-    disk->powerMode = row.powerMode;
-    disk->fixedSense = row.fixedSense;
-    disk->exceeded = row.exceeded;
-    AtaDiskSession session(std::make_unique<testing::SgIoRecordedTransport>(disk));
-    bool exceeded = !row.exceeded;
-    EXPECT_EQ(session.returnStatus(&exceeded), row.outcome) << int(row.powerMode);
-    if (row.outcome == Outcome::Done) {
-      EXPECT_EQ(exceeded, row.exceeded) << int(row.powerMode);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace zor::linuxfs

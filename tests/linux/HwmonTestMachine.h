@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,35 +19,14 @@
 #include "platform/SystemLog.h"
 #include "platform/linux/HwmonEntries.h"
 #include "sensors/ScopedSensorClassRegistry.h"
+#include "tests/linux/RecordedTrees.h"
 #include "widget/PluginController.h"
 #include "widget/SensorListing.h"
 
 namespace zor::testing {
 
-inline std::string recordedTree(const std::string& name) {
-  return std::string(ZOR_SOURCE_DIR) + "/tests/linux/trees/" + name;
-}
-
-// A copy of a recorded tree (links kept as links) that is removed afterwards.
-class TreeCopy {
- public:
-  explicit TreeCopy(const std::string& name) {
-    char pattern[] = "/tmp/zor-hwmon-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
-    std::filesystem::copy(
-        recordedTree(name), dir_,
-        std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
-  }
-  ~TreeCopy() { std::filesystem::remove_all(dir_); }
-  TreeCopy(const TreeCopy&) = delete;
-  TreeCopy& operator=(const TreeCopy&) = delete;
-
-  const std::string& dir() const { return dir_; }
-  std::string operator/(const std::string& relative) const { return dir_ + "/" + relative; }
-
- private:
-  std::string dir_;
-};
+using linuxtest::recordedTree;
+using linuxtest::ScratchTree;
 
 class HwmonMachineTest : public ::testing::Test {
  protected:

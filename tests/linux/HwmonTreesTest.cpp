@@ -90,7 +90,7 @@ TEST_F(HwmonTreesTest, RenumberedChipsKeepTheirIdentifiers) {
   for (const auto& [identifier, sensor] : listing()) before[identifier] = sensor["localizedName"];
 
   // The same machine after a boot that loaded the modules in another order.
-  TreeCopy copy("amd-k10temp");
+  ScratchTree copy("amd-k10temp");
   const std::pair<const char*, const char*> kMoves[] = {
       {"pci0000:00/0000:00:18.3/hwmon/hwmon0", "hwmon5"},
       {"pci0000:00/0000:00:03.1/0000:0b:00.0/hwmon/hwmon1", "hwmon0"},
@@ -108,24 +108,6 @@ TEST_F(HwmonTreesTest, RenumberedChipsKeepTheirIdentifiers) {
   std::map<std::string, std::string> after;
   for (const auto& [identifier, sensor] : listing()) after[identifier] = sensor["localizedName"];
   EXPECT_EQ(after, before);
-}
-
-TEST_F(HwmonTreesTest, RecordedEntriesReplayTheirLastReadings) {
-  TreeCopy tree("nvme-disk");
-  install(tree.dir());
-  auto live = listing();
-  // What a dump writes: each entry with its properties and the settings that replay it.
-  PlistArray recorded;
-  for (const auto& child : machine_->registry().serviceRoot()->children()) {
-    PlistDictionary entry = child->properties();
-    entry["IOObjectClass"] = child->className();
-    entry["IORegistryEntryName"] = child->name();
-    entry["ZORSimulation"] = child->behaviour().recordedSettings(*child);
-    recorded.push_back(std::move(entry));
-  }
-  std::filesystem::remove_all(tree / "sys");
-  installEntries(std::move(recorded));
-  EXPECT_EQ(listing(), live);
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include "linux/InfoTrees.h"
+#include <set>
+#include "tests/linux/RecordedTrees.h"
 
 #include "platform/ScopedMachine.h"
 #include "platform/SystemServices.h"
@@ -19,7 +20,7 @@
 namespace zor::linuxfs {
 namespace {
 
-using linuxtest::infoTree;
+using linuxtest::recordedTree;
 using linuxtest::ScratchTree;
 
 struct TreeCase {
@@ -43,7 +44,7 @@ class MachineInfoOnTreeTest : public ::testing::TestWithParam<TreeCase> {};
 TEST_P(MachineInfoOnTreeTest, AnswersFromTheTree) {
   const TreeCase& c = GetParam();
   std::string error;
-  auto machine = LinuxMachine::build(LinuxRoot(infoTree(c.tree)), &error);
+  auto machine = LinuxMachine::build(LinuxRoot(recordedTree(c.tree)), &error);
   ASSERT_TRUE(machine) << error;
   ScopedMachine installed(machine);
   auto info = ZORMachineInfo::sharedMachineInfo();
@@ -103,177 +104,138 @@ INSTANTIATE_TEST_SUITE_P(
                  "Debian GNU/Linux 12 (bookworm), kernel 6.6.20+rpt-rpi-v8", "6.6.20+rpt-rpi-v8",
                  ""}));
 
-struct SerialCase {
-  const char* productSerial;  // null: unreadable (root only) or absent
-  const char* boardSerial;
-  const char* machineId;
-  const char* expected;  // null: none; "derived": made up from the machine id
-};
-
-class SerialFallbackTest : public ::testing::TestWithParam<SerialCase> {};
-
-TEST_P(SerialFallbackTest, TakesTheFirstMeaningfulSource) {
-  const SerialCase& c = GetParam();
-  ScratchTree tree;
-  if (c.productSerial) tree.write("/sys/class/dmi/id/product_serial", c.productSerial);
-  if (c.boardSerial) tree.write("/sys/class/dmi/id/board_serial", c.boardSerial);
-  if (c.machineId) tree.write("/etc/machine-id", c.machineId);
-  const auto serial = LinuxMachineIdentity::read(LinuxRoot(tree.path())).serialNumber;
-  if (c.expected == nullptr) {
-    EXPECT_FALSE(serial.has_value()) << *serial;
-  } else if (std::string(c.expected) == "derived") {
-    ASSERT_TRUE(serial.has_value());
+TEST(SerialFallbackTest, TakesTheFirstMeaningfulSourceThenOneMadeUpPerMachineId) {
+  const char* id = "0123456789abcdef0123456789abcdef\n";
+  struct Case {
+    const char* productSerial;  // null: unreadable (root only) or absent
+    const char* boardSerial;
+    const char* machineId;
+    const char* expected;  // null: none; "derived": made up from the machine id
+  };
+  const Case cases[] = {
+      {"PF1ABCDE\n", "L1HF68F00AB\n", id, "PF1ABCDE"},
+      {nullptr, "L1HF68F00AB\n", id, "L1HF68F00AB"},
+      {"To Be Filled By O.E.M.\n", "Default string\n", id, "derived"},
+      {"0000000000\n", nullptr, id, "derived"},
+      {"   \n", nullptr, id, "derived"},
+      {nullptr, nullptr, "0123456789abcdef0123456789abcdee\n", "derived"},
+      {nullptr, nullptr, "not a machine id\n", nullptr},
+      {nullptr, nullptr, nullptr, nullptr},
+  };
+  std::set<std::string> derived;
+  for (const Case& c : cases) {
+    ScratchTree tree;
+    if (c.productSerial) tree.write("/sys/class/dmi/id/product_serial", c.productSerial);
+    if (c.boardSerial) tree.write("/sys/class/dmi/id/board_serial", c.boardSerial);
+    if (c.machineId) tree.write("/etc/machine-id", c.machineId);
+    const auto serial = LinuxMachineIdentity::read(LinuxRoot(tree.path())).serialNumber;
+    if (c.expected == nullptr || std::string(c.expected) != "derived") {
+      EXPECT_EQ(serial.value_or("(none)"), c.expected ? c.expected : "(none)");
+      continue;
+    }
     // The made-up form: the prefix, a hyphen, 12 lower-case hexadecimal
     // digits, and not the machine id itself.
-    EXPECT_EQ(serial->size(), 24u);
-    EXPECT_TRUE(serial->starts_with("ZZZNOSERIAL-")) << *serial;
-    EXPECT_EQ(serial->find_first_not_of("0123456789abcdef", 12), std::string::npos) << *serial;
+    ASSERT_TRUE(serial.has_value());
+    EXPECT_TRUE(serial->size() == 24 && serial->starts_with("ZZZNOSERIAL-") &&
+                serial->find_first_not_of("0123456789abcdef", 12) == std::string::npos)
+        << *serial;
     EXPECT_EQ(std::string(c.machineId).find(serial->substr(12)), std::string::npos);
-  } else {
-    EXPECT_EQ(serial.value_or("(none)"), c.expected);
+    derived.insert(*serial);
+  }
+  EXPECT_EQ(derived.size(), 2u) << "the same serial for the same machine id only";
+}
+
+TEST(FirmwareTextTest, KeepsRealTextOnlyAsWellFormedUTF8) {
+  const std::pair<const char*, std::optional<std::string>> cases[] = {
+      {"  LENOVO \n", "LENOVO"},
+      {"To be filled by O.E.M.", std::nullopt},
+      {"FFFFFFFF", std::nullopt},
+      {"\t\n", std::nullopt},
+      {"ASUS\xff\x01 Board", "ASUS\xef\xbf\xbd Board"},
+      // An overlong three-byte form of U+00A9 never passes through as text.
+      {"Board \xE0\x82\xA9", "Board \xef\xbf\xbd"},
+  };
+  for (const auto& [firmware, meaningful] : cases) {
+    EXPECT_EQ(LinuxMachineIdentity::meaningful(firmware), meaningful);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sources, SerialFallbackTest,
-    ::testing::Values(
-        SerialCase{"PF1ABCDE\n", "L1HF68F00AB\n", "0123456789abcdef0123456789abcdef\n", "PF1ABCDE"},
-        SerialCase{nullptr, "L1HF68F00AB\n", "0123456789abcdef0123456789abcdef\n", "L1HF68F00AB"},
-        SerialCase{"To Be Filled By O.E.M.\n", "Default string\n",
-                   "0123456789abcdef0123456789abcdef\n", "derived"},
-        SerialCase{"0000000000\n", nullptr, "0123456789abcdef0123456789abcdef\n", "derived"},
-        SerialCase{"   \n", nullptr, "0123456789abcdef0123456789abcdef\n", "derived"},
-        SerialCase{nullptr, nullptr, "not a machine id\n", nullptr},
-        SerialCase{nullptr, nullptr, nullptr, nullptr}));
-
-TEST(SerialFallbackTest, TheMadeUpSerialIsTheSameForTheSameMachineIdOnly) {
-  auto serialFor = [](const char* machineId) {
-    ScratchTree tree;
-    tree.write("/etc/machine-id", machineId);
-    return LinuxMachineIdentity::read(LinuxRoot(tree.path())).serialNumber.value_or("");
+TEST(UUIDTextTest, AcceptsRealUUIDsOnly) {
+  const std::pair<const char*, bool> cases[] = {
+      {"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5d\n", true},
+      {"b08dfa6083e7567a1921a715000001fb", true},
+      {"03000200-0400-0500-0006-000700080009", false},  // a firmware placeholder
+      {"00000000-0000-0000-0000-000000000000", false},
+      {"ffffffffffffffffffffffffffffffff", false},
+      {"1a2b3c4d5-e6f-4a0b-8c9d-0e1f2a3b4c5d", false},
+      {"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5", false},
+      {"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5g", false},
+      {"", false},
   };
-  EXPECT_EQ(serialFor("0123456789abcdef0123456789abcdef\n"),
-            serialFor("0123456789abcdef0123456789abcdef\n"));
-  EXPECT_NE(serialFor("0123456789abcdef0123456789abcdef\n"),
-            serialFor("0123456789abcdef0123456789abcdee\n"));
+  for (const auto& [text, valid] : cases) {
+    EXPECT_EQ(LinuxMachineIdentity::parseUUID(text).has_value(), valid) << text;
+  }
 }
 
-struct TextCase {
-  const char* firmware;
-  std::optional<std::string> meaningful;
-};
-
-class FirmwareTextTest : public ::testing::TestWithParam<TextCase> {};
-
-TEST_P(FirmwareTextTest, KeepsRealTextOnlyAsWellFormedUTF8) {
-  EXPECT_EQ(LinuxMachineIdentity::meaningful(std::string(GetParam().firmware)),
-            GetParam().meaningful);
+TEST(OsReleaseTest, ReadsTheNameAsTheShellWould) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"PRETTY_NAME=\"Arch Linux\"\nNAME=Arch\n", "Arch Linux"},
+      {"PRETTY_NAME='Fedora 40'\r\n", "Fedora 40"},
+      {"PRETTY_NAME=\"Say \\\"hi\\\" \\$HOME\"\n", "Say \"hi\" $HOME"},
+      {"# PRETTY_NAME=no\nNAME=Gentoo\nVERSION=2.15\n", "Gentoo 2.15"},
+      {"PRETTY_NAME=\nNAME=\"NixOS\"\n", "NixOS"},
+      {"garbage\n=x\n", "Linux"},
+  };
+  for (const auto& [text, name] : cases) EXPECT_EQ(OsRelease::parse(text).prettyName(), name);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, FirmwareTextTest,
-    ::testing::Values(TextCase{"  LENOVO \n", "LENOVO"},
-                      TextCase{"To be filled by O.E.M.", std::nullopt},
-                      TextCase{"FFFFFFFF", std::nullopt}, TextCase{"\t\n", std::nullopt},
-                      TextCase{"ASUS\xff\x01 Board", "ASUS\xef\xbf\xbd Board"}));
-
-struct UUIDCase {
-  const char* text;
-  bool valid;
-};
-
-class UUIDTextTest : public ::testing::TestWithParam<UUIDCase> {};
-
-TEST_P(UUIDTextTest, AcceptsRealUUIDsOnly) {
-  EXPECT_EQ(LinuxMachineIdentity::parseUUID(GetParam().text).has_value(), GetParam().valid)
-      << GetParam().text;
+TEST(KernelListTest, CountsCPUListsAndCacheSizes) {
+  struct Case {
+    const char* text;
+    std::optional<std::int64_t> cpus, cacheBytes;
+  };
+  const Case cases[] = {
+      {"0-7", 8, std::nullopt},
+      {"0-3,6,8-9", 7, std::nullopt},
+      {"5", 1, 5},
+      {"3-1", std::nullopt, std::nullopt},
+      {"32K", std::nullopt, 32768},
+      {"12M", std::nullopt, 12582912},
+      {"K", std::nullopt, std::nullopt},
+      {"99999999M", std::nullopt, std::nullopt},
+      {"", std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LinuxKernelVariables::countCPUList(c.text), c.cpus) << c.text;
+    EXPECT_EQ(LinuxKernelVariables::cacheSize(c.text), c.cacheBytes) << c.text;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, UUIDTextTest,
-                         ::testing::Values(UUIDCase{"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5d\n", true},
-                                           UUIDCase{"b08dfa6083e7567a1921a715000001fb", true},
-                                           UUIDCase{"03000200-0400-0500-0006-000700080009", false},
-                                           UUIDCase{"00000000-0000-0000-0000-000000000000", false},
-                                           UUIDCase{"ffffffffffffffffffffffffffffffff", false},
-                                           UUIDCase{"1a2b3c4d5-e6f-4a0b-8c9d-0e1f2a3b4c5d", false},
-                                           UUIDCase{"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5", false},
-                                           UUIDCase{"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5g", false},
-                                           UUIDCase{"", false}));
-
-struct OsReleaseCase {
-  const char* text;
-  const char* prettyName;
-};
-
-class OsReleaseTest : public ::testing::TestWithParam<OsReleaseCase> {};
-
-TEST_P(OsReleaseTest, ReadsTheNameAsTheShellWould) {
-  EXPECT_EQ(OsRelease::parse(GetParam().text).prettyName(), GetParam().prettyName);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, OsReleaseTest,
-    ::testing::Values(OsReleaseCase{"PRETTY_NAME=\"Arch Linux\"\nNAME=Arch\n", "Arch Linux"},
-                      OsReleaseCase{"PRETTY_NAME='Fedora 40'\r\n", "Fedora 40"},
-                      OsReleaseCase{"PRETTY_NAME=\"Say \\\"hi\\\" \\$HOME\"\n", "Say \"hi\" $HOME"},
-                      OsReleaseCase{"# PRETTY_NAME=no\nNAME=Gentoo\nVERSION=2.15\n", "Gentoo 2.15"},
-                      OsReleaseCase{"PRETTY_NAME=\nNAME=\"NixOS\"\n", "NixOS"},
-                      OsReleaseCase{"garbage\n=x\n", "Linux"}));
-
-struct CountCase {
-  const char* text;
-  std::optional<std::int64_t> cpus;
-  std::optional<std::int64_t> cacheBytes;
-};
-
-class KernelListTest : public ::testing::TestWithParam<CountCase> {};
-
-TEST_P(KernelListTest, CountsCPUListsAndCacheSizes) {
-  EXPECT_EQ(LinuxKernelVariables::countCPUList(GetParam().text), GetParam().cpus);
-  EXPECT_EQ(LinuxKernelVariables::cacheSize(GetParam().text), GetParam().cacheBytes);
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, KernelListTest,
-                         ::testing::Values(CountCase{"0-7", 8, std::nullopt},
-                                           CountCase{"0-3,6,8-9", 7, std::nullopt},
-                                           CountCase{"5", 1, 5},
-                                           CountCase{"3-1", std::nullopt, std::nullopt},
-                                           CountCase{"32K", std::nullopt, 32768},
-                                           CountCase{"12M", std::nullopt, 12582912},
-                                           CountCase{"K", std::nullopt, std::nullopt},
-                                           CountCase{"99999999M", std::nullopt, std::nullopt},
-                                           CountCase{"", std::nullopt, std::nullopt}));
-
-struct ProcessCase {
-  std::int32_t pid;
-  std::optional<std::string> command;
-  std::uint32_t effectiveUID;
-};
-
-class LiveProcessTableTest : public ::testing::TestWithParam<ProcessCase> {};
-
-TEST_P(LiveProcessTableTest, AnswersTheProcessQueriesFromProc) {
+TEST(LiveProcessTableTest, AnswersTheProcessQueriesFromProc) {
+  struct Case {
+    std::int32_t pid;
+    std::optional<std::string> command;
+    std::uint32_t effectiveUID;
+  };
+  const Case cases[] = {{1, "systemd", 0},
+                        // Set-user-id: the effective user, not the real one.
+                        {4242, "zor-widget-host", 1001},
+                        // Ended while the table was read (no status).
+                        {77, std::nullopt, 12345},
+                        {5, std::nullopt, 12345}};
   std::string error;
-  auto machine = LinuxMachine::build(LinuxRoot(infoTree("info-desktop")), &error);
+  auto machine = LinuxMachine::build(LinuxRoot(recordedTree("info-desktop")), &error);
   ASSERT_TRUE(machine) << error;
   ScopedMachine installed(machine);
-  std::uint32_t uid = 12345;
-  EXPECT_EQ(NSProcessInfoZORAdditions::processNameForProcessID(GetParam().pid, &uid),
-            GetParam().command);
-  EXPECT_EQ(uid, GetParam().effectiveUID);
-  if (GetParam().command) {
-    EXPECT_EQ(NSProcessInfoZORAdditions::identifiersForRunningProcessesNamed(*GetParam().command),
-              std::vector<std::int32_t>{GetParam().pid});
+  for (const Case& c : cases) {
+    std::uint32_t uid = 12345;
+    EXPECT_EQ(NSProcessInfoZORAdditions::processNameForProcessID(c.pid, &uid), c.command);
+    EXPECT_EQ(uid, c.effectiveUID) << c.pid;
+    if (!c.command) continue;
+    EXPECT_EQ(NSProcessInfoZORAdditions::identifiersForRunningProcessesNamed(*c.command),
+              std::vector<std::int32_t>{c.pid});
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Processes, LiveProcessTableTest,
-                         ::testing::Values(ProcessCase{1, "systemd", 0},
-                                           // Set-user-id: the effective user, not the real one.
-                                           ProcessCase{4242, "zor-widget-host", 1001},
-                                           // Ended while the table was read (no status).
-                                           ProcessCase{77, std::nullopt, 12345},
-                                           ProcessCase{5, std::nullopt, 12345}));
 
 }  // namespace
 }  // namespace zor::linuxfs

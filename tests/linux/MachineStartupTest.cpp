@@ -3,78 +3,49 @@
 // zor-widget-host for the same command line.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
-#include "linux/InfoTrees.h"
 #include "startup/MachineStartup.h"
+#include "tests/linux/RecordedTrees.h"
 
 namespace zor {
 namespace {
 
-using linuxtest::infoTree;
+using linuxtest::recordedTree;
 using linuxtest::ScratchTree;
 
-struct ChoiceCase {
-  const char* recordedTree;  // null: a scratch tree
-  const char* hwmonFolder;   // in the scratch tree: a chip without channels
-  MachineStartup::Kind kind;
-  const char* notice;
-};
-
-class DefaultChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
-
-TEST_P(DefaultChoiceTest, TakesThisComputerWhenItShowsASensor) {
-  const ChoiceCase& c = GetParam();
-  ScratchTree scratch;
-  scratch.write("/etc/hostname", "box\n");
-  if (c.hwmonFolder) scratch.write(std::string(c.hwmonFolder) + "/name", "x\n");
-  const MachineStartup::Outcome outcome =
-      MachineStartup::chooseBetween(c.recordedTree ? infoTree(c.recordedTree) : scratch.path());
-  ASSERT_TRUE(outcome.machine) << outcome.errorLine;
-  EXPECT_EQ(outcome.kind, c.kind);
-  EXPECT_EQ(outcome.notice, c.notice);
-  Machine::install(nullptr);
+TEST(DefaultChoiceTest, TakesThisComputerWhenItShowsASensor) {
+  struct Case {
+    const char* tree;         // null: a scratch tree
+    const char* hwmonFolder;  // in the scratch tree: a chip without channels
+    MachineStartup::Kind kind;
+    const char* notice;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, MachineStartup::Kind::Demo,
+       "this computer shows no hardware sensors (no /sys/class/hwmon): showing the simulated "
+       "demo machine"},
+      {nullptr, "/sys/class/hwmon/hwmon0", MachineStartup::Kind::Demo,
+       "this computer shows no hardware sensors (none readable under /sys/class/hwmon): showing "
+       "the simulated demo machine"},
+      {"desktop-nct6798", nullptr, MachineStartup::Kind::ThisComputer, ""},
+  };
+  for (const Case& c : cases) {
+    ScratchTree scratch;
+    scratch.write("/etc/hostname", "box\n");
+    if (c.hwmonFolder) scratch.write(std::string(c.hwmonFolder) + "/name", "x\n");
+    const MachineStartup::Outcome outcome =
+        MachineStartup::chooseBetween(c.tree ? recordedTree(c.tree) : scratch.path());
+    ASSERT_TRUE(outcome.machine) << outcome.errorLine;
+    EXPECT_EQ(outcome.kind, c.kind);
+    EXPECT_EQ(outcome.notice, c.notice);
+    Machine::install(nullptr);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Machines, DefaultChoiceTest,
-    ::testing::Values(ChoiceCase{nullptr, nullptr, MachineStartup::Kind::Demo,
-                                 "this computer shows no hardware sensors (no /sys/class/hwmon): "
-                                 "showing the simulated demo machine"},
-                      ChoiceCase{nullptr, "/sys/class/hwmon/hwmon0", MachineStartup::Kind::Demo,
-                                 "this computer shows no hardware sensors (none readable under "
-                                 "/sys/class/hwmon): showing the simulated demo machine"},
-                      ChoiceCase{"desktop-nct6798", nullptr, MachineStartup::Kind::ThisComputer,
-                                 ""}));
 
 #if defined(ZOR_SENSORS_PROGRAM) && defined(ZOR_WIDGET_HOST_PROGRAM)
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string output;
-  std::string errors;
-};
-
-ProgramRun runProgram(const std::string& program, const std::string& arguments) {
-  ScratchTree scratch;
-  const std::string out = scratch.path() + "/out";
-  const std::string err = scratch.path() + "/err";
-  const std::string command =
-      "'" + program + "' " + arguments + " < /dev/null > '" + out + "' 2> '" + err + "'";
-  ProgramRun run;
-  const int status = std::system(command.c_str());
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::stringstream output, errors;
-  output << std::ifstream(out).rdbuf();
-  errors << std::ifstream(err).rdbuf();
-  run.output = output.str();
-  run.errors = errors.str();
-  return run;
-}
+using linuxtest::ProgramRun;
+using linuxtest::runProgram;
 
 struct CommandCase {
   std::string arguments;
@@ -111,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
             "Cannot load machine profile \"/no/such/machine.plist\": No such file or directory"},
         CommandCase{"--machine this --root /no/such/tree", 1,
                     "Cannot read the Linux machine under \"/no/such/tree\": no such folder"},
-        CommandCase{"--machine this --root '" + infoTree("info-desktop") + "'", 0,
+        CommandCase{"--machine this --root '" + recordedTree("info-desktop") + "'", 0,
                     "Machine: ASUSTeK COMPUTER INC. PRIME B450M-A"},
         CommandCase{"--machine demo", 0, "Machine: Intel notebook (demo)"}));
 

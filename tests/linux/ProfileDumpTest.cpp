@@ -5,11 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
-#include "linux/InfoTrees.h"
 #include "platform/MachineProfileRecorder.h"
 #include "platform/ProfileIdentityPlaceholders.h"
 #include "platform/PropertyListSerialization.h"
@@ -17,11 +12,12 @@
 #include "platform/linux/LinuxMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "system/ZORMachineInfo.h"
+#include "tests/linux/RecordedTrees.h"
 
 namespace zor {
 namespace {
 
-using linuxtest::infoTree;
+using linuxtest::recordedTree;
 using linuxtest::ScratchTree;
 
 struct Described {
@@ -57,7 +53,7 @@ class DumpAndReplayTest : public ::testing::TestWithParam<DumpCase> {};
 TEST_P(DumpAndReplayTest, ReplaysTheSameMachine) {
   const DumpCase& c = GetParam();
   std::string error;
-  auto live = linuxfs::LinuxMachine::build(linuxfs::LinuxRoot(infoTree(c.tree)), &error);
+  auto live = linuxfs::LinuxMachine::build(linuxfs::LinuxRoot(recordedTree(c.tree)), &error);
   ASSERT_TRUE(live) << error;
   ScratchTree scratch;
   const std::string file = scratch.path() + "/machine.plist";
@@ -92,58 +88,40 @@ INSTANTIATE_TEST_SUITE_P(
                       // Serial and UUID made from the machine id.
                       DumpCase{"info-notebook", false, {"b08dfa6083e7567a1921a715000001fb"}}));
 
-struct PageCase {
-  std::size_t size;
-  bool signed_;
-};
-
-class IdentifyPageTest : public ::testing::TestWithParam<PageCase> {};
-
-TEST_P(IdentifyPageTest, LosesSerialAndNameKeepsItsChecksum) {
-  PlistData page(GetParam().size);
-  for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 7 + 1);
-  if (page.size() == 512 && GetParam().signed_) page[510] = 0xA5;
-  const PlistData result = ProfileIdentityPlaceholders::identifyPage(page);
-  ASSERT_EQ(result.size(), page.size());
-  if (page.size() != 512) {
-    EXPECT_EQ(result, page);
-    return;
-  }
-  std::string serial;
-  for (std::size_t i = 20; i < 40; i += 2) {
-    serial.push_back(static_cast<char>(result[i + 1]));
-    serial.push_back(static_cast<char>(result[i]));
-  }
-  EXPECT_EQ(serial, std::string(ProfileIdentityPlaceholders::kSerialPlaceholder).substr(0, 20));
-  EXPECT_EQ(PlistData(result.begin() + 216, result.begin() + 224), PlistData(8, 0));
-  EXPECT_EQ(PlistData(result.begin() + 40, result.begin() + 216),
-            PlistData(page.begin() + 40, page.begin() + 216));
-  std::uint8_t sum = 0;
-  for (std::uint8_t byte : result) sum = static_cast<std::uint8_t>(sum + byte);
-  if (GetParam().signed_) {
-    EXPECT_EQ(sum, 0) << "the checksum no longer adds up";
-  } else {
-    EXPECT_EQ(result[511], page[511]);
+TEST(IdentifyPageTest, LosesSerialAndNameKeepsItsChecksum) {
+  // 512 bytes with and without a signature in byte 510, and pages of other sizes.
+  const std::pair<std::size_t, bool> pages[] = {
+      {512, true}, {512, false}, {100, false}, {0, false}};
+  for (const auto& [size, signed_] : pages) {
+    SCOPED_TRACE(size);
+    PlistData page(size);
+    for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    if (signed_) page[510] = 0xA5;
+    const PlistData result = ProfileIdentityPlaceholders::identifyPage(page);
+    if (size != 512) {
+      EXPECT_EQ(result, page);
+      continue;
+    }
+    std::string serial;
+    for (std::size_t i = 20; i < 40; i += 2) serial += {char(result[i + 1]), char(result[i])};
+    EXPECT_EQ(serial, std::string(ProfileIdentityPlaceholders::kSerialPlaceholder).substr(0, 20));
+    EXPECT_EQ(PlistData(result.begin() + 216, result.begin() + 224), PlistData(8, 0));
+    EXPECT_EQ(PlistData(result.begin() + 40, result.begin() + 216),
+              PlistData(page.begin() + 40, page.begin() + 216));
+    std::uint8_t sum = 0;
+    for (std::uint8_t byte : result) sum = static_cast<std::uint8_t>(sum + byte);
+    if (signed_) {
+      EXPECT_EQ(sum, 0) << "the checksum no longer adds up";
+    } else {
+      EXPECT_EQ(result[511], page[511]);
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Pages, IdentifyPageTest,
-                         ::testing::Values(PageCase{512, true}, PageCase{512, false},
-                                           PageCase{100, false}, PageCase{0, false}));
 
 #ifdef ZOR_SENSORS_PROGRAM
 
 std::string run(const std::string& arguments) {
-  std::string command = std::string("'") + ZOR_SENSORS_PROGRAM + "' " + arguments + " 2>/dev/null";
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      output.append(buffer, got);
-    }
-    pclose(pipe);
-  }
-  return output;
+  return linuxtest::runProgram(ZOR_SENSORS_PROGRAM, arguments).output;
 }
 
 // What a listing shows of each sensor, without the readings, which move.
@@ -186,7 +164,7 @@ class DumpedTreeTest : public ::testing::TestWithParam<const char*> {};
 // The same listing, readings included: a dumped channel replays its last reading.
 TEST_P(DumpedTreeTest, ListsTheSameAsTheTree) {
   ScratchTree scratch;
-  const std::string tree = "--machine this --root '" + infoTree(GetParam()) + "'";
+  const std::string tree = "--machine this --root '" + recordedTree(GetParam()) + "'";
   const std::string file = scratch.path() + "/dump.plist";
   EXPECT_NE(run(tree + " --dump-profile '" + file + "'").find("recorded in"), std::string::npos);
   const std::string live = run(tree + " --json");
@@ -196,7 +174,8 @@ TEST_P(DumpedTreeTest, ListsTheSameAsTheTree) {
 
 INSTANTIATE_TEST_SUITE_P(Trees, DumpedTreeTest,
                          ::testing::Values("info-desktop", "desktop-nct6798", "amd-k10temp",
-                                           "notebook-acpitz", "nvme-disk", "drivetemp"));
+                                           "notebook-acpitz", "nvme-disk", "drivetemp",
+                                           "applesmc-macpro5-1"));
 
 #endif
 

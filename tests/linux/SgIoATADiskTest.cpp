@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 
@@ -29,8 +27,8 @@ using testing::SgIoRecordedDisk;
 constexpr const char* kNotebookDisk = "Hitachi HTS545032B9SA02";
 constexpr const char* kTowerDisk = "ST3200822A";
 
-LinuxRoot recordedTree() {
-  return LinuxRoot(std::string(ZOR_SOURCE_DIR) + "/tests/linux/trees/ata-disks");
+LinuxRoot ataTree() {
+  return LinuxRoot(linuxtest::recordedTree("ata-disks"));
 }
 
 struct Seen {
@@ -51,7 +49,7 @@ class SgIoATADiskTest : public testing::SMARTTest {
     disks_.reset();  // restores the opener before the next one is installed
     disks_ = std::make_unique<testing::ScopedRecordedDisks>(
         std::map<std::string, std::shared_ptr<SgIoRecordedDisk>>{{"sda", sda_}, {"sdb", sdb_}});
-    install(linuxfs::LinuxMachine::profile(recordedTree()), "");
+    install(linuxfs::LinuxMachine::profile(ataTree()), "");
   }
   std::vector<Seen> sensors() {
     std::vector<Seen> seen;
@@ -78,7 +76,7 @@ class SgIoATADiskTest : public testing::SMARTTest {
 
 TEST_F(SgIoATADiskTest, EntriesAreTheATADisksOfSysfs) {
   PlistArray services;
-  ATADiskEntries::append(recordedTree(), &services);
+  ATADiskEntries::append(ataTree(), &services);
   struct Row {
     const char* name;
     const char* location;
@@ -92,17 +90,13 @@ TEST_F(SgIoATADiskTest, EntriesAreTheATADisksOfSysfs) {
     EXPECT_EQ(*entry.find("Protocol Characteristics")->find("Physical Interconnect Location"),
               PlistValue(rows[i].location));
     EXPECT_EQ(*entry.find("ZORSimulation")->find("ATADisk")->find("Device"),
-              PlistValue(recordedTree().path(std::string("/dev/") + rows[i].name)));
+              PlistValue(ataTree().path(std::string("/dev/") + rows[i].name)));
   }
   // The same tree without stand-ins for the device nodes has no disk to ask.
-  namespace fs = std::filesystem;
-  const fs::path copy = fs::temp_directory_path() / ("ata-disks-" + std::to_string(::getpid()));
-  fs::create_directories(copy);
-  fs::copy(recordedTree().path("/sys"), copy / "sys",
-           fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  linuxtest::ScratchTree copy("ata-disks");
+  std::filesystem::remove_all(copy / "dev");
   PlistArray none;
-  ATADiskEntries::append(LinuxRoot(copy.string()), &none);
-  fs::remove_all(copy);
+  ATADiskEntries::append(LinuxRoot(copy.path()), &none);
   EXPECT_TRUE(none.empty());
 }
 
@@ -220,7 +214,7 @@ TEST_F(SgIoATADiskTest, BadAnswersReadMinusOneAndAreLoggedOnce) {
       {"status from nowhere",
        [](SgIoRecordedDisk& disk) {
          disk.tamper = [](std::uint8_t, std::uint8_t feature, Answer& answer, auto) {
-           if (feature == 0xDA) answer.sense = testing::registerSense(false, 0, 0x123400, 0x50);
+           if (feature == 0xDA) answer.sense = testing::registerSense(0, 0x123400, 0x50);
          };
        },
        "does not fit", true},

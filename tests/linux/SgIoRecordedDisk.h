@@ -20,9 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/EmbeddedFiles.h"
-#include "platform/PropertyListSerialization.h"
 #include "platform/linux/SgIoTransport.h"
+#include "tests/linux/RecordedTrees.h"
 
 namespace zor::testing {
 
@@ -35,7 +34,6 @@ struct SgIoRecordedDisk {
   bool exceeded = false;
   int openError = 0;     // errno of opening the device
   int requestError = 0;  // errno of every SG_IO request
-  bool fixedSense = false;
   // Changes an answer after it is made: (command, feature, answer, data).
   std::function<void(std::uint8_t, std::uint8_t, linuxfs::SgIoTransport::Answer&,
                      std::span<std::uint8_t>)>
@@ -64,64 +62,30 @@ inline void completeChecksum(SgIoRecordedDisk::Page* page) {
 // The "ATASMART" pages of the disk named `product` in an embedded demo machine.
 inline std::shared_ptr<SgIoRecordedDisk> demoDisk(const char* profilePath,
                                                   const std::string& product) {
-  auto profile = parsePropertyList(std::string(*embedded::find(profilePath)));
-  std::vector<const PlistValue*> pending{profile->find("Registry")};
-  while (!pending.empty()) {
-    const PlistValue* entry = pending.back();
-    pending.pop_back();
-    const PlistValue* characteristics = entry->find("Device Characteristics");
-    if (characteristics && *characteristics->find("Product Name") == PlistValue(product)) {
-      const PlistValue* pages = entry->find("ZORSimulation")->find("ATASMART");
-      auto disk = std::make_shared<SgIoRecordedDisk>();
-      for (auto [name, page] :
-           {std::pair{"Identify", &disk->identify}, std::pair{"Data", &disk->data},
-            std::pair{"Thresholds", &disk->thresholds}}) {
-        const PlistData& bytes = *pages->find(name)->asData();
-        std::copy(bytes.begin(), bytes.end(), page->begin());
-      }
-      completeChecksum(&disk->data);
-      completeChecksum(&disk->thresholds);
-      return disk;
-    }
-    if (const PlistValue* children = entry->find("IORegistryEntryChildren")) {
-      for (const PlistValue& child : *children->asArray()) pending.push_back(&child);
-    }
+  const PlistValue entry = linuxtest::demoEntry(profilePath, [&](const PlistValue& e) {
+    const PlistValue* characteristics = e.find("Device Characteristics");
+    return characteristics && *characteristics->find("Product Name") == PlistValue(product);
+  });
+  auto disk = std::make_shared<SgIoRecordedDisk>();
+  if (!entry.find("ZORSimulation")) return disk;
+  const PlistValue* pages = entry.find("ZORSimulation")->find("ATASMART");
+  for (auto [name, page] : {std::pair{"Identify", &disk->identify}, std::pair{"Data", &disk->data},
+                            std::pair{"Thresholds", &disk->thresholds}}) {
+    const PlistData& bytes = *pages->find(name)->asData();
+    std::copy(bytes.begin(), bytes.end(), page->begin());
   }
-  ADD_FAILURE() << product << " is not in " << profilePath;
-  return std::make_shared<SgIoRecordedDisk>();
+  completeChecksum(&disk->data);
+  completeChecksum(&disk->thresholds);
+  return disk;
 }
 
-// Sense data returning ATA registers: descriptor format with the ATA Status
-// Return descriptor, or fixed format, as SAT lays them out.
-inline std::vector<std::uint8_t> registerSense(bool fixed, std::uint8_t count, std::uint32_t lba,
+// Sense data returning ATA registers (COUNT, LBA 23:0, STATUS) in descriptor
+// format with the ATA Status Return descriptor, as SAT lays them out.
+inline std::vector<std::uint8_t> registerSense(std::uint8_t count, std::uint32_t lba,
                                                std::uint8_t status) {
-  if (fixed) {
-    return {0x70,
-            0,
-            0x01,
-            0x00,
-            status,
-            0x00,
-            count,
-            10,
-            0x00,
-            static_cast<std::uint8_t>(lba),
-            static_cast<std::uint8_t>(lba >> 8),
-            static_cast<std::uint8_t>(lba >> 16),
-            0x00,
-            0x1D};
-  }
-  return {0x72, 0x01,
-          0x00, 0x1D,
-          0,    0,
-          0,    14,
-          0x09, 0x0C,
-          0x00, 0x00,
-          0x00, count,
-          0x00, static_cast<std::uint8_t>(lba),
-          0x00, static_cast<std::uint8_t>(lba >> 8),
-          0x00, static_cast<std::uint8_t>(lba >> 16),
-          0x00, status};
+  const std::uint8_t low = lba & 0xFF, mid = (lba >> 8) & 0xFF, high = (lba >> 16) & 0xFF;
+  return {0x72, 0x01, 0x00,  0x1D, 0,   0,    0,   14,   0x09, 0x0C, 0x00,
+          0x00, 0x00, count, 0x00, low, 0x00, mid, 0x00, high, 0x00, status};
 }
 
 class SgIoRecordedTransport final : public linuxfs::SgIoTransport {
@@ -162,7 +126,7 @@ class SgIoRecordedTransport final : public linuxfs::SgIoTransport {
     }
     if (checkCondition) {
       answer.status = kCheckCondition;
-      answer.sense = registerSense(disk.fixedSense, count, answerLba, 0x50);
+      answer.sense = registerSense(count, answerLba, 0x50);
     }
     if (disk.tamper) disk.tamper(command, feature, answer, dataIn);
     return answer;

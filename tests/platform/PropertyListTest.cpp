@@ -41,7 +41,7 @@ TEST(PropertyListTest, NumbersReadAcrossTypes) {
   EXPECT_EQ(PlistValue::boolean(true).integerValue(), 1);
   EXPECT_FALSE(PlistValue("3").integerValue().has_value());
   EXPECT_FALSE(PlistValue::real(1e300).integerValue().has_value());
-  EXPECT_EQ(PlistValue::unsignedInteger(4000000000u).realValue(), 4e9);
+  EXPECT_EQ(PlistValue::unsignedInteger(0x8000000000000800ull).realValue(), 0x1.0000000000001p63);
   EXPECT_NE(PlistValue::integer(1), PlistValue::unsignedInteger(1));
 }
 

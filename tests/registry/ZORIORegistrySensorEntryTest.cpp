@@ -46,56 +46,45 @@ class SensorEntryTest : public RegistryTest {
     RegistryTest::SetUp();
     ZORIORegistrySensorEntry::load();
   }
-  std::vector<std::string> locations(const std::optional<std::string>& type, bool control) {
-    auto found = ZORIORegistrySensorEntry::sensorEntriesMatchingServiceName(
-        std::string("IOHWSensor"), type, control);
-    std::vector<std::string> result;
-    if (!found) return {"(null)"};
-    for (const auto& entry : *found) result.push_back(entry->locationIdentification().value_or(""));
-    return result;
+  std::optional<ZORIORegistrySensorEntryList> found(const std::optional<std::string>& type,
+                                                    bool control = false,
+                                                    const char* service = "IOHWSensor") {
+    return ZORIORegistrySensorEntry::sensorEntriesMatchingServiceName(
+        service ? std::optional<std::string>(service) : std::nullopt, type, control);
   }
-  ScriptedSensorDriver* scriptCpuSensor(std::vector<std::int64_t> readings) {
-    MachineEntry* entry = registry().findEntryNamed("cpu-sensor");
-    auto driver = std::make_unique<ScriptedSensorDriver>(std::move(readings));
-    ScriptedSensorDriver* raw = driver.get();
-    entry->setBehaviour(std::move(driver));
-    return raw;
-  }
-  std::shared_ptr<ZORIORegistrySensorEntry> cpuSensor() {
-    auto found = ZORIORegistrySensorEntry::sensorEntriesMatchingServiceName(
-        std::string("IOHWSensor"), std::string("temperature"), false);
-    if (!found || found->empty()) return nullptr;
-    return found->front();
-  }
+  std::shared_ptr<ZORIORegistrySensorEntry> cpuSensor() { return found("temperature")->at(0); }
 };
 
 TEST_F(SensorEntryTest, FoundByExactTypeAndControlFlag) {
-  using List = std::vector<std::string>;
-  EXPECT_EQ(locations(std::string("temperature"), false), (List{"CPU BOTTOM"}));
-  EXPECT_EQ(locations(std::nullopt, false), (List{"CPU BOTTOM", "AD7417 AD1"}));
-  EXPECT_EQ(locations(std::string("Temperature"), false), List{});
-  EXPECT_EQ(locations(std::string(""), false), List{});
-  EXPECT_EQ(locations(std::string("temperature"), true), (List{"FAN"}));
-  EXPECT_EQ(locations(std::string("adc"), true), List{});
-}
-
-TEST_F(SensorEntryTest, NullServiceNameGivesNullAndUnknownServiceEmpty) {
-  EXPECT_EQ(ZORIORegistrySensorEntry::sensorEntriesMatchingServiceName(
-                std::nullopt, std::string("temperature"), false),
-            std::nullopt);
-  auto none = ZORIORegistrySensorEntry::sensorEntriesMatchingServiceName(
-      std::string("NoSuchService"), std::nullopt, false);
-  ASSERT_TRUE(none.has_value());
-  EXPECT_TRUE(none->empty());
-}
-
-TEST_F(SensorEntryTest, ControlHasNoSensorIdentificationNumber) {
-  auto controls = ZORIORegistrySensorEntry::sensorEntriesMatchingServiceName(
-      std::string("IOHWSensor"), std::nullopt, true);
-  ASSERT_TRUE(controls.has_value());
-  ASSERT_EQ(controls->size(), 1u);
-  EXPECT_EQ(controls->front()->sensorIdentificationNumber(), -1);
-  EXPECT_EQ(controls->front()->sensorTypeName(), "temperature");
+  struct Case {
+    std::optional<std::string> type;
+    bool control;
+    const char* service;
+    std::vector<std::string> locations;  // {"(null)"}: no list at all
+  };
+  const Case cases[] = {
+      {"temperature", false, "IOHWSensor", {"CPU BOTTOM"}},
+      // Any type; the entry without "current-value" is no sensor.
+      {std::nullopt, false, "IOHWSensor", {"CPU BOTTOM", "AD7417 AD1"}},
+      {"Temperature", false, "IOHWSensor", {}},
+      {"", false, "IOHWSensor", {}},
+      {"temperature", true, "IOHWSensor", {"FAN"}},
+      {"adc", true, "IOHWSensor", {}},
+      {"temperature", false, "NoSuchService", {}},
+      {"temperature", false, nullptr, {"(null)"}},
+  };
+  for (const Case& c : cases) {
+    auto list = found(c.type, c.control, c.service);
+    std::vector<std::string> locations;
+    if (!list) locations.push_back("(null)");
+    for (const auto& entry : list.value_or(ZORIORegistrySensorEntryList{})) {
+      locations.push_back(entry->locationIdentification().value_or(""));
+    }
+    EXPECT_EQ(locations, c.locations) << c.type.value_or("(any)") << " control " << c.control;
+  }
+  EXPECT_EQ(found("adc")->at(0)->sensorIdentificationNumber(), 4);
+  EXPECT_EQ(found("temperature", true)->at(0)->sensorIdentificationNumber(), -1) << "a control";
+  EXPECT_EQ(found("temperature", true)->at(0)->sensorTypeName(), "temperature");
 }
 
 TEST_F(SensorEntryTest, CreationVerifiesTheFourProperties) {
@@ -105,32 +94,34 @@ TEST_F(SensorEntryTest, CreationVerifiesTheFourProperties) {
     bool created;
   };
   const Case cases[] = {
-      {"/Expert/Controller/cpu-sensor", std::string("sensor-id"), true},
-      {"/Expert/Controller/cpu-sensor", std::string("control-id"), false},
+      {"/Expert/Controller/cpu-sensor", "sensor-id", true},
+      {"/Expert/Controller/cpu-sensor", "control-id", false},
       {"/Expert/Controller/cpu-sensor", std::nullopt, false},
-      {"/Expert/Controller/fan-control", std::string("control-id"), true},
-      {"/Expert/Controller/silent-sensor", std::string("sensor-id"), false},  // no value
-      {"/Expert/Controller", std::string("sensor-id"), false},
+      {"/Expert/Controller/fan-control", "control-id", true},
+      {"/Expert/Controller/silent-sensor", "sensor-id", false},  // no value
+      {"/Expert/Controller", "sensor-id", false},
   };
   for (const Case& c : cases) {
-    auto plain =
-        ZORIORegistryEntry::registryEntryInPlane(std::string("IOService"), std::string(c.path));
+    auto plain = ZORIORegistryEntry::registryEntryInPlane(std::string("IOService"), c.path);
     ASSERT_NE(plain, nullptr);
     auto entry = std::make_shared<ZORIORegistrySensorEntry>();
     EXPECT_EQ(entry->initWithIOKitHandle(plain->ioKitHandle(), c.identifier), c.created)
         << c.path << " " << c.identifier.value_or("(null)");
   }
-  auto zero = std::make_shared<ZORIORegistrySensorEntry>();
-  EXPECT_FALSE(zero->initWithIOKitHandle(0));
+  EXPECT_FALSE(std::make_shared<ZORIORegistrySensorEntry>()->initWithIOKitHandle(0));
 }
 
-TEST_F(SensorEntryTest, EnforcementNameIsTwelveAsciiCharacters) {
-  const std::string& name = ZORIORegistrySensorEntry::enforcementPropertyName();
-  ASSERT_EQ(name.size(), 12u);
-  for (char c : name) EXPECT_TRUE(c > 0x20 && c < 0x7f) << name;
-}
-
-TEST_F(SensorEntryTest, EnforcedReadRetriesOnceOnANegativeValue) {
+TEST_F(SensorEntryTest, EnforcedReadRefreshesThenRetriesOnceOnANegativeValue) {
+  // The unenforced read writes nothing; without "current-value" both read -1.
+  auto driver = std::make_unique<ScriptedSensorDriver>(std::vector<std::int64_t>{});
+  ScriptedSensorDriver* script = driver.get();
+  registry().findEntryNamed("cpu-sensor")->setBehaviour(std::move(driver));
+  auto sensor = cpuSensor();
+  EXPECT_EQ(sensor->unenforcedSensorValue(), 2949120);
+  EXPECT_TRUE(script->writes.empty());
+  registry().findEntryNamed("cpu-sensor")->properties().erase("current-value");
+  EXPECT_EQ(sensor->unenforcedSensorValue(), -1);
+  EXPECT_EQ(sensor->sensorValue(), -1);
   struct Case {
     std::vector<std::int64_t> readings;
     std::int32_t expected;
@@ -140,29 +131,13 @@ TEST_F(SensorEntryTest, EnforcedReadRetriesOnceOnANegativeValue) {
       {{-5, -5}, -1, 2}, {{-5, 7}, 7, 2}, {{12}, 12, 1}, {{0}, 0, 1}, {{-1, -1}, -1, 2},
   };
   for (const Case& c : cases) {
-    ScriptedSensorDriver* driver = scriptCpuSensor(c.readings);
-    auto sensor = cpuSensor();
-    ASSERT_NE(sensor, nullptr);
+    auto scripted = std::make_unique<ScriptedSensorDriver>(c.readings);
+    ScriptedSensorDriver* row = scripted.get();
+    registry().findEntryNamed("cpu-sensor")->setBehaviour(std::move(scripted));
     EXPECT_EQ(sensor->sensorValue(), c.expected);
-    EXPECT_EQ(driver->readsAfterWrite, c.reads);
-    ASSERT_EQ(driver->writes.size(), 1u);
-    EXPECT_EQ(driver->writes[0].first, ZORIORegistrySensorEntry::enforcementPropertyName());
-    EXPECT_EQ(driver->writes[0].second, PlistValue::boolean(false));
+    EXPECT_EQ(row->readsAfterWrite, c.reads);
+    EXPECT_EQ(row->writes, (decltype(row->writes){{"poll-refresh", PlistValue::boolean(false)}}));
   }
-}
-
-TEST_F(SensorEntryTest, UnenforcedReadWritesNothing) {
-  ScriptedSensorDriver* driver = scriptCpuSensor({});
-  auto sensor = cpuSensor();
-  ASSERT_NE(sensor, nullptr);
-  EXPECT_EQ(sensor->unenforcedSensorValue(), 2949120);
-  EXPECT_TRUE(driver->writes.empty());
-  // Without "current-value" the unenforced read is -1.
-  registry().findEntryNamed("cpu-sensor")->properties().erase("current-value");
-  EXPECT_EQ(sensor->unenforcedSensorValue(), -1);
-  EXPECT_TRUE(driver->writes.empty());
-  EXPECT_EQ(sensor->sensorValue(), -1);
-  EXPECT_EQ(driver->writes.size(), 1u);
 }
 
 TEST_F(SensorEntryTest, SimulatedSensorDriverRefreshesFromItsWave) {
@@ -170,7 +145,6 @@ TEST_F(SensorEntryTest, SimulatedSensorDriverRefreshesFromItsWave) {
   // a quarter period later at its crest.
   ScopedManualClock clock(1.0e9);
   auto sensor = cpuSensor();
-  ASSERT_NE(sensor, nullptr);
   registry().findEntryNamed("cpu-sensor")->properties()["current-value"] = PlistValue::integer(1);
   EXPECT_EQ(sensor->unenforcedSensorValue(), 1);
   EXPECT_EQ(sensor->sensorValue(), 2949120);
@@ -178,16 +152,8 @@ TEST_F(SensorEntryTest, SimulatedSensorDriverRefreshesFromItsWave) {
   EXPECT_EQ(sensor->sensorValue(), 2949120 + 65536);
   clock.advance(20);
   EXPECT_EQ(sensor->sensorValue(), 2949120 - 65536);
-}
-
-TEST_F(SensorEntryTest, ServiceWithoutADriverKeepsItsValue) {
-  auto adc = ZORIORegistrySensorEntry::sensorEntriesMatchingServiceName(std::string("IOHWSensor"),
-                                                                        std::string("adc"), false);
-  ASSERT_TRUE(adc.has_value());
-  ASSERT_EQ(adc->size(), 1u);
-  EXPECT_EQ(adc->front()->sensorValue(), 100);
-  EXPECT_EQ(adc->front()->sensorIdentificationNumber(), 4);
-  EXPECT_EQ(adc->front()->description().rfind("ZORIORegistrySensorEntry: {", 0), 0u);
+  // A service without a driver keeps the value it has.
+  EXPECT_EQ(found("adc")->at(0)->sensorValue(), 100);
 }
 
 }  // namespace
