@@ -94,22 +94,19 @@ TEST_F(DriverTemperatureSensorsTest, DriverTablesByTheParentDriverClass) {
   }
 }
 
+// Each twin reads only its own driver property, again at every reading:
+// the other twin's property makes no sensor, and a text is no reading.
 TEST_F(DriverTemperatureSensorsTest, DriverPropertyTwinsNeedANumberInTheirOwnProperty) {
-  // {family, driver, its property, the other twin's, identifier, reading, degrees}
-  const std::tuple<Family, const char*, const char*, const char*, const char*, int, double>
-      twins[] = {{&ZORMDDTemperatureSensor::allSensors, "AppleCPUThermo", "temperature", "IntTemp",
-                  "apple.mdd.0", 11520, 45.0},
-                 {&ZORXserveTemperatureSensor::allSensors, "AppleLM87", "IntTemp", "temperature",
-                  "apple.lm87temp.0", 38, 38.0}};
-  for (const auto& [family, driver, property, other, identifier, reading, degrees] : twins) {
-    install({driverEntry(driver, {}, {{other, PlistValue::integer(1)}})});
+  const std::tuple<Family, const char*, const char*, const char*, double> twins[] = {
+      {&ZORMDDTemperatureSensor::allSensors, "AppleCPUThermo", "temperature", "IntTemp", 45.0},
+      {&ZORXserveTemperatureSensor::allSensors, "AppleLM87", "IntTemp", "temperature", 11520.0}};
+  for (const auto& [family, driver, property, other, degrees] : twins) {
+    install({driverEntry(driver, {}, {{other, PlistValue::integer(11520)}})});
     EXPECT_TRUE(family().empty()) << driver;
-    install({driverEntry(driver, {}, {{property, PlistValue::integer(reading)}})});
+    install({driverEntry(driver, {}, {{property, PlistValue::integer(11520)}})});
     auto sensors = family();
     ASSERT_EQ(sensors.size(), 1u) << driver;
-    EXPECT_EQ(sensors[0]->uniqueIdentifier(), identifier);
     EXPECT_DOUBLE_EQ(sensors[0]->value(), degrees);
-    // Every reading asks the driver again; anything but a number is no reading.
     setProperty(driver, property, "hot");
     EXPECT_EQ(sensors[0]->rawValue(), -1) << driver;
   }

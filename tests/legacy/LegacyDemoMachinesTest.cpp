@@ -20,17 +20,6 @@
 namespace zor::testing {
 namespace {
 
-struct Listed {
-  std::string location;
-  std::string family;
-  std::string name;
-  bool operator==(const Listed&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Listed& listed) {
-  return out << listed.location << " / " << listed.family << " / " << listed.name;
-}
-
 class DemoMachineTest : public LegacyMachineTest {
  protected:
   void SetUp() override {
@@ -58,21 +47,14 @@ class DemoMachineTest : public LegacyMachineTest {
     LegacyMachineTest::TearDown();
   }
 
-  std::vector<Listed> listed() const {
-    std::vector<Listed> result;
+  // "location / family / sensor name" of each listed sensor, in the list's order.
+  std::vector<std::string> listed() const {
+    std::vector<std::string> result;
     for (const auto& sensor : controller_->sensorArray()) {
-      result.push_back(
-          {sensor->locationIdentifier(), sensor->sensorClass().name, sensor->sensorName()});
+      result.push_back(sensor->locationIdentifier() + " / " + sensor->sensorClass().name + " / " +
+                       sensor->sensorName());
     }
     return result;
-  }
-
-  ZORSensor& sensorAt(const std::string& location) {
-    for (const auto& sensor : controller_->sensorArray()) {
-      if (sensor->locationIdentifier() == location) return *sensor;
-    }
-    ADD_FAILURE() << "no sensor at " << location;
-    return *controller_->sensorArray().front();
   }
 
   ScopedSensorClassRegistry scope_;
@@ -83,55 +65,43 @@ class DemoMachineTest : public LegacyMachineTest {
 // Each machine lists its sensors in sorted places, each with a display name
 // and a live reading: plausible, and moving with the machine's curves.
 TEST_F(DemoMachineTest, ListsItsSensorsWithLiveReadings) {
-  struct Case {
-    const char* machine;
-    std::vector<Listed> expected;
-    float maximumCPUDesignTemperature;
-  };
-  const char* hw = "ZORHWTemperatureSensor";
-  const char* diode = "ZORHWTempDiodeSensor";
-  const char* g5 = "ZORG5TemperatureSensor";
-  const char* ad7417 = "Analog Devices AD7417";
-  const char* max6690 = "Maxim MAX6690";
-  const Case cases[] = {
+  const std::tuple<const char*, std::vector<std::string>, float> cases[] = {
       {"g5-tower",
-       {{"BACKSIDE", hw, max6690},
-        {"CPU A AD7417 AD1", g5, ad7417},
-        {"CPU A AD7417 AMB", hw, ad7417},
-        {"CPU A DIODE", diode, "Apple System Management Unit"},
-        {"CPU B AD7417 AD1", g5, ad7417},
-        {"CPU B AD7417 AMB", hw, ad7417},
-        {"DRIVE BAY", hw, "National Semiconductor LM7x"},
-        {"GPU", diode, "nVidia Graphics Card"},
-        {"INTAKE", diode, "Maxim/Dallas DS1631"},
-        {"U3 HEATSINK", hw, max6690}},
+       {"BACKSIDE / ZORHWTemperatureSensor / Maxim MAX6690",
+        "CPU A AD7417 AD1 / ZORG5TemperatureSensor / Analog Devices AD7417",
+        "CPU A AD7417 AMB / ZORHWTemperatureSensor / Analog Devices AD7417",
+        "CPU A DIODE / ZORHWTempDiodeSensor / Apple System Management Unit",
+        "CPU B AD7417 AD1 / ZORG5TemperatureSensor / Analog Devices AD7417",
+        "CPU B AD7417 AMB / ZORHWTemperatureSensor / Analog Devices AD7417",
+        "DRIVE BAY / ZORHWTemperatureSensor / National Semiconductor LM7x",
+        "GPU / ZORHWTempDiodeSensor / nVidia Graphics Card",
+        "INTAKE / ZORHWTempDiodeSensor / Maxim/Dallas DS1631",
+        "U3 HEATSINK / ZORHWTemperatureSensor / Maxim MAX6690"},
        90.0f},
       {"mdd-tower",
-       {{"CPU BOARD", "ZORMDDTemperatureSensor", "Dallas DS 1775"},
-        {"GPU", hw, "Legacy support for graphics card"}},
+       {"CPU BOARD / ZORMDDTemperatureSensor / Dallas DS 1775",
+        "GPU / ZORHWTemperatureSensor / Legacy support for graphics card"},
        0.0f},
       {"xserve",
-       {{"CPU DIODE", diode, "National Semiconductor LM8x"},
-        {"Internal Ambient", "ZORXserveTemperatureSensor", "National Semiconductor LM87"}},
-       0.0f},
-  };
-  for (const Case& c : cases) {
-    load(c.machine);
-    EXPECT_EQ(listed(), c.expected);
-    EXPECT_FLOAT_EQ(ZORSMUInfo::maximumCPUDesignTemperature(), c.maximumCPUDesignTemperature);
+       {"CPU DIODE / ZORHWTempDiodeSensor / National Semiconductor LM8x",
+        "Internal Ambient / ZORXserveTemperatureSensor / National Semiconductor LM87"},
+       0.0f}};
+  for (const auto& [machine, expected, maximumCPUDesignTemperature] : cases) {
+    load(machine);
+    EXPECT_EQ(listed(), expected);
+    EXPECT_FLOAT_EQ(ZORSMUInfo::maximumCPUDesignTemperature(), maximumCPUDesignTemperature);
     bool moved = false;
-    for (const Listed& sensor : listed()) {
-      std::string shown =
-          Bundle::pluginBundle().localizedString(sensor.location, "", "SensorLocations");
-      EXPECT_NE(shown, sensor.location) << sensor.location << " has no display name";
-      ZORSensor& live = sensorAt(sensor.location);
-      const double first = live.value();
-      EXPECT_GT(first, 20.0) << sensor.location;
-      EXPECT_LT(first, 70.0) << sensor.location;
+    for (const auto& sensor : controller_->sensorArray()) {
+      const std::string location = sensor->locationIdentifier();
+      EXPECT_NE(Bundle::pluginBundle().localizedString(location, "", "SensorLocations"), location)
+          << location << " has no display name";
+      const double first = sensor->value();
+      EXPECT_GT(first, 20.0) << location;
+      EXPECT_LT(first, 70.0) << location;
       clock_.advance(8.0);
-      moved = moved || live.value() != first;
+      moved = moved || sensor->value() != first;
     }
-    EXPECT_TRUE(moved) << c.machine << ": no reading changes with time";
+    EXPECT_TRUE(moved) << machine << ": no reading changes with time";
   }
 }
 

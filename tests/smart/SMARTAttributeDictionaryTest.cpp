@@ -1,3 +1,6 @@
+// The attribute dictionaries of a disk: by ID, by name with thresholds and
+// status, the attribute-name table and the hardware monitor's configuration.
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,11 +21,13 @@ std::int64_t number(const PlistDictionary& dictionary, const std::string& key) {
 const PlistDictionary& dictionaryAt(const PlistDictionary& dictionary, const std::string& key) {
   static const PlistDictionary none;
   auto it = dictionary.find(key);
-  if (it == dictionary.end() || !it->second.isDictionary()) {
-    ADD_FAILURE() << "no dictionary under " << key;
-    return none;
-  }
-  return *it->second.asDictionary();
+  return it != dictionary.end() && it->second.isDictionary() ? *it->second.asDictionary() : none;
+}
+
+std::vector<std::string> keys(const PlistDictionary& dictionary) {
+  std::vector<std::string> names;
+  for (const auto& [name, value] : dictionary) names.push_back(name);
+  return names;
 }
 
 class AttributeDictionaryTest : public SMARTTest {
@@ -46,12 +51,10 @@ TEST(SMARTAttributeRecordTest, StatusComparesAsUnsignedAndLooksAtThePreFailureBi
 }
 
 TEST_F(AttributeDictionaryTest, AllByIDStopAtTheFirstEmptySlotAndPairThresholdsByPosition) {
-  DiskSpec spec;
-  spec.attributes = {{1, 0x0b, 100, 100, 0, 62},
-                     {5, 0x33, 100, 100, 3, 36},
-                     {0, 0, 0, 0, 0, 0},
-                     {194, 0x22, 60, 50, 40, 0}};
-  auto device = installDevice(spec);
+  auto device = installDevice({.attributes = {{1, 0x0b, 100, 100, 0, 62},
+                                              {5, 0x33, 100, 100, 3, 36},
+                                              {0, 0, 0, 0, 0, 0},
+                                              {194, 0x22, 60, 50, 40, 0}}});
   ZORSMARTStorageDevice::AttributesByID attributes{{99, {}}};
   ZORSMARTStorageDevice::ThresholdsByID byID{{99, 1}};
   auto before = disk("disk").counters();
@@ -66,20 +69,12 @@ TEST_F(AttributeDictionaryTest, AllByIDStopAtTheFirstEmptySlotAndPairThresholdsB
   EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
 }
 
-std::vector<std::string> keys(const PlistDictionary& dictionary) {
-  std::vector<std::string> names;
-  for (const auto& [name, value] : dictionary) names.push_back(name);
-  return names;
-}
-
 TEST_F(AttributeDictionaryTest, ByNameTheUnnamedShareOneEntryAndValuesCarryThresholdAndStatus) {
-  DiskSpec spec;
-  spec.attributes = {{1, 0x000b, 100, 100, 0, 62},
-                     {77, 0x0000, 10, 10, 1, 50},
-                     {5, 0x0033, 36, 36, 900, 36},
-                     {194, 0x0022, 110, 95, 0x0037'0014'002dULL, 0},
-                     {78, 0x0000, 20, 20, 2, 50}};
-  auto device = installDevice(spec);
+  auto device = installDevice({.attributes = {{1, 0x000b, 100, 100, 0, 62},
+                                              {77, 0x0000, 10, 10, 1, 50},
+                                              {5, 0x0033, 36, 36, 900, 36},
+                                              {194, 0x0022, 110, 95, 0x0037'0014'002dULL, 0},
+                                              {78, 0x0000, 20, 20, 2, 50}}});
   auto attributes = device->availableSMARTAttributes();
   ASSERT_TRUE(attributes.has_value());
   EXPECT_EQ(keys(*attributes),
@@ -100,24 +95,28 @@ TEST_F(AttributeDictionaryTest, ByNameTheUnnamedShareOneEntryAndValuesCarryThres
   EXPECT_EQ(keys(values), (std::vector<std::string>{"Raw Read Error Rate",
                                                     "Reallocated Sectors Count", "Temperature"}));
   const PlistDictionary& reallocated = dictionaryAt(values, "Reallocated Sectors Count");
-  EXPECT_EQ(reallocated.at("ZORSMARTThresholdValue"), PlistValue::unsignedInteger(36));
-  EXPECT_EQ(reallocated.at("ZORSMARTAttributeStatus"), PlistValue::integer(2));
+  EXPECT_EQ(number(reallocated, "ZORSMARTThresholdValue"), 36);
+  EXPECT_EQ(number(reallocated, "ZORSMARTAttributeStatus"), 2);
   EXPECT_EQ(number(dictionaryAt(values, "Raw Read Error Rate"), "ZORSMARTAttributeStatus"), 0);
 
   // An attribute whose threshold cannot be read is left out.
   disk("disk").setFails("ReadThresholds", true);
   EXPECT_TRUE(device->availableSMARTValues().empty());
   disk("disk").setFails("ReadData", true);
-  auto empty = device->availableSMARTAttributes();
-  ASSERT_TRUE(empty.has_value());
-  EXPECT_TRUE(empty->empty());
+  EXPECT_EQ(device->availableSMARTAttributes(), PlistDictionary{});
   disk("disk").setFails("QueryInterface", true);
   EXPECT_FALSE(device->availableSMARTAttributes().has_value());
   EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
 }
 
-TEST_F(AttributeDictionaryTest, ANameWithANulByteInABinaryTableIsReadWithoutAborting) {
-  // A damaged binary table once aborted the process inside the property-list reader.
+TEST_F(AttributeDictionaryTest, NamesFromTheShippedTableAndFromADamagedOne) {
+  Bundle::setPluginBundle(nullptr);
+  ZORSMARTStorageDevice::forgetLoadedTables();
+  for (std::int32_t id : {1, 5, 9, 12, 190, 194, 197, 198, 199}) {
+    EXPECT_TRUE(ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(id).has_value()) << id;
+  }
+  // A damaged binary table with a NUL inside a name once aborted the process
+  // inside the property-list reader.
   const char bytes[] =
       "\x62\x70\x6c\x69\x73\x74\x30\x30\xd1\x01\x02\x53\x31\x39\x34\x55\x54\x65\x00\x6d"
       "\x70\x08\x0b\x0f\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03"
@@ -126,15 +125,6 @@ TEST_F(AttributeDictionaryTest, ANameWithANulByteInABinaryTableIsReadWithoutAbor
   auto name = ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(194);
   ASSERT_TRUE(name.has_value());
   EXPECT_EQ(name->rfind("Te", 0), 0u);
-}
-
-TEST(ShippedAttributeNamesTest, NameTheCommonAttributes) {
-  Bundle::setPluginBundle(nullptr);
-  ZORSMARTStorageDevice::forgetLoadedTables();
-  for (std::int32_t id : {1, 5, 9, 12, 190, 194, 197, 198, 199}) {
-    EXPECT_TRUE(ZORSMARTStorageDevice::vendorAttributeNameForSMARTIdentifier(id).has_value()) << id;
-  }
-  ZORSMARTStorageDevice::forgetLoadedTables();
 }
 
 // --- The hardware monitor's configuration --------------------------------------------
@@ -148,51 +138,44 @@ PlistValue pair(PlistValue id, const std::string& label) {
   return PlistValue(PlistArray{std::move(id), PlistValue(label)});
 }
 
-DiskSpec monitoredDisk() {
-  DiskSpec spec;
-  spec.model = "MONITORED 1";
-  spec.attributes = {
-      {1, 0x000b, 100, 100, 0, 62}, {5, 0x0033, 36, 36, 900, 36}, {194, 0x0022, 60, 50, 40, 0}};
-  return spec;
+PlistValue drives(PlistArray list) {
+  return PlistValue(PlistDictionary{{"Drives", PlistValue(std::move(list))}});
 }
 
+// Only the first configured drive whose manufacturer ID is the model counts,
+// and only its well-formed pairs of a numeric ID the disk has and a label.
 TEST_F(AttributeDictionaryTest, MonitoredValuesUnderTheConfiguredLabels) {
-  PlistValue configuration(PlistDictionary{
-      {"Drives",
-       PlistValue(PlistArray{
-           drive("OTHER", {pair(PlistValue::integer(1), "Wrong drive")}),
-           drive("MONITORED 1",
-                 {pair(PlistValue::integer(194), "Drive Temperature"),
-                  pair(PlistValue::integer(5), "Reallocated"), pair(PlistValue("1"), "Text ID"),
-                  pair(PlistValue::integer(9), "Not on the disk"),
-                  PlistValue(PlistArray{PlistValue::integer(1)}), PlistValue("not a pair")}),
-           drive("MONITORED 1", {pair(PlistValue::integer(1), "Second entry")})})}});
-  auto device = installDevice(monitoredDisk(), {{"/etc/hwmond.SMART", configuration}});
-  EXPECT_TRUE(ZORSMARTStorageDevice::systemDoesMonitorSMARTAttributes());
-  auto values = device->systemMonitoredSMARTValues();
-  ASSERT_TRUE(values.has_value());
-  EXPECT_EQ(keys(*values), (std::vector<std::string>{"Drive Temperature", "Reallocated"}));
-  EXPECT_EQ(number(dictionaryAt(*values, "Reallocated"), "ZORSMARTAttributeStatus"), 2);
-  EXPECT_EQ(number(dictionaryAt(*values, "Drive Temperature"), "ZORSMARTAttributeID"), 194);
-}
-
-TEST_F(AttributeDictionaryTest, NoMonitoredValuesOrNoneAsTheFileAllows) {
-  // {the file, monitors, entries (nothing: no dictionary at all)}
-  const std::tuple<std::optional<PlistValue>, bool, std::optional<std::size_t>> cases[] = {
+  const PlistValue configured =
+      drives({drive("OTHER", {pair(PlistValue::integer(1), "Wrong drive")}),
+              drive("MONITORED 1",
+                    {pair(PlistValue::integer(194), "Drive Temperature"),
+                     pair(PlistValue::integer(5), "Reallocated"), pair(PlistValue("1"), "Text ID"),
+                     pair(PlistValue::integer(9), "Not on the disk"),
+                     PlistValue(PlistArray{PlistValue::integer(1)}), PlistValue("not a pair")}),
+              drive("MONITORED 1", {pair(PlistValue::integer(1), "Second entry")})});
+  // {the file, monitors, labels (nothing: no dictionary at all)}
+  using Labels = std::optional<std::vector<std::string>>;
+  const std::tuple<std::optional<PlistValue>, bool, Labels> cases[] = {
       {std::nullopt, false, std::nullopt},
       {PlistValue(PlistArray{}), false, std::nullopt},
       {PlistValue(PlistDictionary{}), true, std::nullopt},
-      {PlistValue(PlistDictionary{
-           {"Drives",
-            PlistValue(PlistArray{drive("MONITORED", {pair(PlistValue::integer(1), "x")})})}}),
-       true, 0}};
-  for (const auto& [file, monitors, entries] : cases) {
+      {drives({drive("MONITORED", {pair(PlistValue::integer(1), "x")})}), true,
+       Labels(std::vector<std::string>{})},
+      {configured, true, Labels({"Drive Temperature", "Reallocated"})}};
+  for (const auto& [file, monitors, labels] : cases) {
     PlistDictionary files;
     if (file) files["/etc/hwmond.SMART"] = *file;
-    auto device = installDevice(monitoredDisk(), files);
+    auto device = installDevice({.model = "MONITORED 1",
+                                 .attributes = {{1, 0x000b, 100, 100, 0, 62},
+                                                {5, 0x0033, 36, 36, 900, 36},
+                                                {194, 0x0022, 60, 50, 40, 0}}},
+                                files);
     EXPECT_EQ(ZORSMARTStorageDevice::systemDoesMonitorSMARTAttributes(), monitors);
     auto values = device->systemMonitoredSMARTValues();
-    EXPECT_EQ(values ? std::optional<std::size_t>(values->size()) : std::nullopt, entries);
+    EXPECT_EQ(values ? Labels(keys(*values)) : std::nullopt, labels);
+    if (!values || values->empty()) continue;
+    EXPECT_EQ(number(dictionaryAt(*values, "Reallocated"), "ZORSMARTAttributeStatus"), 2);
+    EXPECT_EQ(number(dictionaryAt(*values, "Drive Temperature"), "ZORSMARTAttributeID"), 194);
   }
 }
 

@@ -150,11 +150,15 @@ inline const char* kTestAttributeNames = R"(<?xml version="1.0" encoding="UTF-8"
 </dict></plist>)";
 
 // Installs a machine, a manual clock, a log capture and a plug-in bundle
-// with the given tables; resets the disk family's process-wide state.
+// with the given tables; resets the disk family's process-wide state and at
+// the end checks that every registry reference was given back.
 class SMARTTest : public ::testing::Test {
  protected:
   void TearDown() override {
     ZORSMARTTemperatureSensor::forgetHIDSystemEntry();
+    if (machine_) {
+      EXPECT_EQ(outstanding(), 0) << "a registry reference was not given back";
+    }
     ZORSMARTStorageDevice::setDebugMode(false);
     ZORSMARTStorageDevice::forgetLoadedTables();
     Bundle::setPluginBundle(nullptr);

@@ -1,3 +1,7 @@
+// The disk device over simulated disks: which registry entries are accepted
+// and why (said only in debug mode), creation with the open/close discipline,
+// the records read field by field and the temperature taken from them.
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,14 +13,6 @@
 
 namespace zor::testing {
 namespace {
-
-std::vector<std::string> productNames(const ZORSMARTStorageDeviceList& devices) {
-  std::vector<std::string> names;
-  for (const auto& device : devices) names.push_back(device->productName());
-  return names;
-}
-
-// --- Acceptance: the support and SATA tests ----------------------------------
 
 PlistValue features(PlistValue value) {
   return PlistValue(PlistDictionary{{"ATA Features", std::move(value)}});
@@ -52,9 +48,9 @@ TEST_F(SMARTTest, AcceptanceIsDecidedAlikeAndExplainedOnlyInDebugMode) {
        " has no or an unexpected interconnect specifier\n"},
       {true, yes, none, none, false, " does not specify protocol characteristics\n"}};
   for (const Case& c : cases) {
-    DiskSpec spec{.smartCapable = c.smartCapable, .deviceCharacteristics = c.characteristics};
-    PlistValue entry = diskEntry(spec);
-    entry.asDictionary()->erase("Protocol Characteristics");
+    PlistValue entry = diskEntry({.smartCapable = c.smartCapable,
+                                  .deviceCharacteristics = c.characteristics,
+                                  .interconnect = std::nullopt});
     if (c.protocol) (*entry.asDictionary())["Protocol Characteristics"] = *c.protocol;
     install(profileWithEntries({entry}));
     log_.clear();
@@ -76,7 +72,75 @@ TEST_F(SMARTTest, AcceptanceIsDecidedAlikeAndExplainedOnlyInDebugMode) {
   }
 }
 
-// --- Creation, names and the open/close discipline ------------------------------
+DiskSpec legacyDisk(const std::string& name, const std::string& model, const char* interconnect) {
+  return DiskSpec{.name = name,
+                  .className = "IOATABlockStorageDevice",
+                  .model = model,
+                  .serial = name + "-SN",
+                  .interconnect = std::string(interconnect)};
+}
+
+std::vector<std::string> productNames(const ZORSMARTStorageDeviceList& devices) {
+  std::vector<std::string> names;
+  for (const auto& device : devices) names.push_back(device->productName());
+  return names;
+}
+
+// Legacy disks are accepted by the known-disk table, then by a SATA link,
+// then only when temperature support is not required; the table is not
+// asked for new-era disks. Debug mode explains every decision.
+TEST_F(SMARTTest, DiscoveryAcceptsByTableThenSATAThenRestrictionAndExplainsInDebugMode) {
+  DiskSpec unsupported = legacyDisk("unsupported", "UNSUPPORTED", "ATA");
+  unsupported.smartCapable = PlistValue::boolean(false);
+  DiskSpec broken = legacyDisk("broken", "BROKEN", "SATA");
+  broken.fail = {"QueryInterface"};
+  installDisks(
+      {legacyDisk("known", "KNOWN190 DISK", "ATA"), legacyDisk("notemp", "NOTEMP DISK", "ATA"),
+       legacyDisk("sata", "UNLISTED SATA", "SATA"), legacyDisk("pata", "UNLISTED PATA", "ATA"),
+       unsupported, broken, DiskSpec{.name = "new", .model = "KNOWN190 NEW ERA"},
+       DiskSpec{.name = "brokennew", .openError = 0xe00002c0}});
+  auto restricted = ZORSMARTStorageDevice::allSMARTDevicesRestrictToTemperatureSupport(true);
+  EXPECT_EQ(productNames(restricted),
+            (std::vector<std::string>{"KNOWN190 DISK", "NOTEMP DISK", "UNLISTED SATA",
+                                      "KNOWN190 NEW ERA"}));
+  ASSERT_EQ(restricted.size(), 4u);
+  EXPECT_EQ(restricted[0]->temperatureAttributeID(), 190);
+  EXPECT_EQ(restricted[1]->temperatureAttributeID(), 0);
+  EXPECT_EQ(restricted[3]->temperatureAttributeID(), 194);
+  EXPECT_TRUE(log_.lines().empty());  // silent without debug mode
+  EXPECT_EQ(productNames(ZORSMARTStorageDevice::allSMARTDevicesRestrictToTemperatureSupport(false)),
+            (std::vector<std::string>{"KNOWN190 DISK", "NOTEMP DISK", "UNLISTED SATA",
+                                      "UNLISTED PATA", "KNOWN190 NEW ERA"}));
+
+  ZORSMARTStorageDevice::setDebugMode(true);
+  ZORSMARTStorageDevice::allSMARTDevicesRestrictToTemperatureSupport(true);
+  auto processing = [&](const std::string& name) {
+    return "    Processing entry " + entryNamed(name)->description() + "\n";
+  };
+  auto refused = [&](const std::string& name, const std::string& why) {
+    return "   Device entry " + entryNamed(name)->description() + " not accepted" + why + ".\n";
+  };
+  const std::string accessFailed = " because access to its S.M.A.R.T. interface failed";
+  std::vector<std::string> expected = {
+      "*** Scanning for S.M.A.R.T. capable devices, feature code 4096. (Found 6 legacy ATA and 2 "
+      "new era block storage devices.)\n",
+      processing("known"),
+      processing("notemp"),
+      processing("sata"),
+      "   Device with product name 'UNLISTED SATA' is unknown but connected via SATA. Accepted.\n",
+      processing("pata"),
+      refused("pata", " because temperature support could no be determined"),
+      processing("unsupported"),
+      processing("broken"),
+      refused("broken", accessFailed),
+      refused("broken", ""),
+      processing("new"),
+      processing("brokennew"),
+      refused("brokennew", accessFailed),
+      refused("brokennew", ""),
+      "*** Scan of S.M.A.R.T. capable devices completed.\n"};
+  EXPECT_EQ(log_.lines(), expected);
+}
 
 TEST_F(SMARTTest, CreationReadsTheNamesAndSendsTheEnableRequestOnce) {
   installDisks({DiskSpec{.model = "WDC WD3200BEVT-22ZCT0", .serial = "WD-WXE908VF0470"},
@@ -95,9 +159,6 @@ TEST_F(SMARTTest, CreationReadsTheNamesAndSendsTheEnableRequestOnce) {
   ASSERT_NE(unidentified, nullptr);
   EXPECT_EQ(unidentified->productName(), "UNKNOWN SMART DISK");
   EXPECT_EQ(unidentified->serialNumber(), " ");
-  device.reset();
-  unidentified.reset();
-  EXPECT_EQ(outstanding(), 0);
 }
 
 TEST_F(SMARTTest, RefusedOrDestroyedWhileOpenDevicesGiveEverythingBack) {
@@ -110,16 +171,12 @@ TEST_F(SMARTTest, RefusedOrDestroyedWhileOpenDevicesGiveEverythingBack) {
     EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
   }
   installDisks({DiskSpec{}});
-  auto device = deviceNamed("disk");
-  ASSERT_TRUE(device->_openSMARTDevice());
-  device.reset();
+  ASSERT_TRUE(deviceNamed("disk")->_openSMARTDevice());
   EXPECT_EQ(outstanding(), 0);
   EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
 }
 
-// --- Records: ATA strings, identification, attributes ---------------------------
-
-TEST(ATADeviceIdentificationTest, StringsSwapEachWordKeepPrintablesAndTrim) {
+TEST(SMARTRecordTest, ATAStringsSwapEachWordKeepPrintablesAndTrim) {
   const std::pair<std::vector<std::uint8_t>, std::optional<std::string>> cases[] = {
       // "AB" stored as the word 0x4142: high byte first character, so bytes 42 41.
       {{0x42, 0x41, 0x44, 0x43}, "ABCD"},
@@ -131,11 +188,7 @@ TEST(ATADeviceIdentificationTest, StringsSwapEachWordKeepPrintablesAndTrim) {
     EXPECT_EQ(ZORATADeviceIdentification::textOfATAString(field), text);
   }
   PlistData block = identifyBlock("MODEL NAME", "SERIAL");
-  auto decoded = ZORATADeviceIdentification::decode(block);
-  ASSERT_TRUE(decoded.has_value());
-  EXPECT_EQ(ZORATADeviceIdentification::textOfATAString(decoded->modelNumberField), "MODEL NAME");
-  EXPECT_EQ(ZORATADeviceIdentification::textOfATAString(decoded->serialNumberField), "SERIAL");
-  EXPECT_EQ(ZORATADeviceIdentification::textOfATAString(decoded->firmwareRevisionField), "FW01");
+  ASSERT_TRUE(ZORATADeviceIdentification::decode(block).has_value());
   block.resize(511);
   EXPECT_FALSE(ZORATADeviceIdentification::decode(block).has_value());
 }
@@ -164,8 +217,6 @@ TEST(SMARTRecordTest, AttributesDecodedFieldByFieldInsideTheirPage) {
   EXPECT_FALSE(ZORATASMARTThresholdValue::entryOfPage(shortPage, 8).has_value());
 }
 
-// --- Temperature and status -------------------------------------------------------
-
 TEST(SMARTRecordTest, TemperatureExtractionByAttributeID) {
   // {attribute ID, raw bytes, degrees}: 194 keeps its low byte, others the low 32 bits.
   const std::tuple<std::uint8_t, std::array<std::uint8_t, 6>, std::int32_t> cases[] = {
@@ -188,16 +239,14 @@ TEST_F(SMARTTest, TemperatureReadsTheConfiguredAttributeOnly) {
                                         {194, 0x22, 100, 100, 0x0037'0014'002dULL, 0}}}});
   auto device = deviceNamed("disk");
   ASSERT_NE(device, nullptr);
-  EXPECT_EQ(device->temperature(), 45);
-  device->setSMARTTemperatureAttributeID(190);
-  EXPECT_EQ(device->temperature(), 1310765);
-  device->setSMARTTemperatureAttributeID(9);
-  EXPECT_EQ(device->temperature(), -1);
+  for (auto [id, degrees] : {std::pair{194, 45}, {190, 1310765}, {9, -1}}) {
+    device->setSMARTTemperatureAttributeID(static_cast<std::uint8_t>(id));
+    EXPECT_EQ(device->temperature(), degrees) << id;
+  }
   device->setSMARTTemperatureAttributeID(194);
   disk("disk").setFails("ReadData", true);
   EXPECT_EQ(device->temperature(), -1);
   EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
-
   // Attribute IDs outside 1..255 never touch the disk.
   auto before = disk("disk").counters();
   ZORSMARTVendorAttribute attribute;
@@ -220,77 +269,6 @@ TEST_F(SMARTTest, CurrentStatus) {
     EXPECT_EQ(device->currentSMARTStatus(), status) << fail << exceeded;
     EXPECT_EQ(disk("disk").counters().opens, disk("disk").counters().closes);
   }
-}
-
-// --- Discovery ------------------------------------------------------------------
-
-DiskSpec legacyDisk(const std::string& name, const std::string& model, const char* interconnect) {
-  return DiskSpec{.name = name,
-                  .className = "IOATABlockStorageDevice",
-                  .model = model,
-                  .serial = name + "-SN",
-                  .interconnect = std::string(interconnect)};
-}
-
-TEST_F(SMARTTest, LegacyDisksAcceptedByTableThenSATAThenRestriction) {
-  // The table is not asked for new-era disks.
-  installDisks(
-      {legacyDisk("known", "KNOWN190 DISK", "ATA"), legacyDisk("notemp", "NOTEMP DISK", "ATA"),
-       legacyDisk("sata", "UNLISTED SATA", "SATA"), legacyDisk("pata", "UNLISTED PATA", "ATA"),
-       DiskSpec{.name = "new", .model = "KNOWN190 NEW ERA"}});
-  auto restricted = ZORSMARTStorageDevice::allSMARTDevicesRestrictToTemperatureSupport(true);
-  EXPECT_EQ(productNames(restricted),
-            (std::vector<std::string>{"KNOWN190 DISK", "NOTEMP DISK", "UNLISTED SATA",
-                                      "KNOWN190 NEW ERA"}));
-  ASSERT_EQ(restricted.size(), 4u);
-  EXPECT_EQ(restricted[0]->temperatureAttributeID(), 190);
-  EXPECT_EQ(restricted[1]->temperatureAttributeID(), 0);
-  EXPECT_TRUE(log_.lines().empty());  // silent without debug mode
-
-  auto all = ZORSMARTStorageDevice::allSMARTDevicesRestrictToTemperatureSupport(false);
-  EXPECT_EQ(productNames(all),
-            (std::vector<std::string>{"KNOWN190 DISK", "NOTEMP DISK", "UNLISTED SATA",
-                                      "UNLISTED PATA", "KNOWN190 NEW ERA"}));
-  restricted.clear();
-  all.clear();
-  EXPECT_EQ(outstanding(), 0);
-}
-
-TEST_F(SMARTTest, DebugModeExplainsEveryDecision) {
-  DiskSpec unsupported = legacyDisk("unsupported", "UNSUPPORTED", "ATA");
-  unsupported.smartCapable = PlistValue::boolean(false);
-  DiskSpec broken = legacyDisk("broken", "BROKEN", "SATA");
-  broken.fail = {"QueryInterface"};
-  installDisks({legacyDisk("sata", "UNLISTED SATA", "SATA"),
-                legacyDisk("pata", "UNLISTED PATA", "ATA"), unsupported, broken,
-                DiskSpec{.name = "brokennew", .openError = 0xe00002c0}});
-  ZORSMARTStorageDevice::setDebugMode(true);
-  auto devices = ZORSMARTStorageDevice::allSMARTDevicesRestrictToTemperatureSupport(true);
-  EXPECT_EQ(productNames(devices), std::vector<std::string>{"UNLISTED SATA"});
-  auto entry = [&](const std::string& name) { return entryNamed(name)->description(); };
-  auto processing = [&](const std::string& name) {
-    return "    Processing entry " + entry(name) + "\n";
-  };
-  auto refused = [&](const std::string& name, const std::string& why) {
-    return "   Device entry " + entry(name) + " not accepted" + why + ".\n";
-  };
-  const std::string accessFailed = " because access to its S.M.A.R.T. interface failed";
-  std::vector<std::string> expected = {
-      "*** Scanning for S.M.A.R.T. capable devices, feature code 4096. (Found 4 legacy ATA and 1 "
-      "new era block storage devices.)\n",
-      processing("sata"),
-      "   Device with product name 'UNLISTED SATA' is unknown but connected via SATA. Accepted.\n",
-      processing("pata"),
-      refused("pata", " because temperature support could no be determined"),
-      processing("unsupported"),
-      processing("broken"),
-      refused("broken", accessFailed),
-      refused("broken", ""),
-      processing("brokennew"),
-      refused("brokennew", accessFailed),
-      refused("brokennew", ""),
-      "*** Scan of S.M.A.R.T. capable devices completed.\n"};
-  EXPECT_EQ(log_.lines(), expected);
 }
 
 }  // namespace

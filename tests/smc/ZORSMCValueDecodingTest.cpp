@@ -151,36 +151,27 @@ TEST(ZORSMCValueDecodingTest, TextForms) {
 
 // Keys are Mac OS Roman text of exactly four characters; anything else is code 0.
 TEST(ZORSMCValueDecodingTest, KeyStringsAndCodes) {
+  // A zero byte ends the text; "\u00E4" is the byte 0x8A; U+20BD has no Mac OS
+  // Roman form; beyond U+FFFF counts as two characters; the byte 0xFF (octal 377) is not UTF-8.
   const std::pair<std::optional<std::string>, std::uint32_t> cases[] = {
       {"TC0D", 0x54433044u},
       {"ui8 ", 0x75693820u},
-      {std::string("a\0bc", 4), 0x61000000u},  // a zero byte ends the text
-      {"T\xC3\xA4"
-       "0D",
-       0x548A3044u},  // "ä" is the byte 0x8A
+      {std::string("a\0bc", 4), 0x61000000u},
+      {"T\u00E40D", 0x548A3044u},
       {"TC0", 0u},
       {"TC0DX", 0u},
       {std::nullopt, 0u},
-      {"T\xE2\x82\xBD"
-       "0D",
-       0u},  // no Mac OS Roman form
-      {"T\xF0\x9F\x98\x80"
-       "D",
-       0u},  // beyond U+FFFF counts as two
-      {"T\xFF"
-       "0D",
-       0u},  // not UTF-8
-  };
+      {"T\u20BD0D", 0u},
+      {"T\U0001F600D", 0u},
+      {"T\3770D", 0u}};
   for (const auto& [key, code] : cases) {
     EXPECT_EQ(SMC::fourCharCodeForKeyString(key), code) << key.value_or("(null)");
   }
   EXPECT_EQ(SMC::stringForFourCharCode(0), "    ");
   EXPECT_EQ(SMC::stringForFourCharCode(0x75693800u), "ui8 ");
   EXPECT_EQ(SMC::stringForFourCharCode(0x61006263u), "a   ");
-  EXPECT_EQ(SMC::stringForFourCharCode(0x548A3044u),
-            "T\xC3\xA4"
-            "0D");
-  EXPECT_EQ(SMC::stringForFourCharCode(0x80000000u), "\xC3\x84   ");
+  EXPECT_EQ(SMC::stringForFourCharCode(0x548A3044u), "T\u00E40D");
+  EXPECT_EQ(SMC::stringForFourCharCode(0x80000000u), "\u00C4   ");
   for (const char* key : {"#KEY", "Th9H", "{rev", "F0Ac"}) {
     EXPECT_EQ(SMC::stringForFourCharCode(SMC::fourCharCodeForKeyString(std::string(key))), key);
   }
