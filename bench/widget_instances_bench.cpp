@@ -17,7 +17,7 @@
 #include "platform/simulated/SimulatedMachine.h"
 #include "system/ZORMachineInfo.h"
 #include "widget/PluginController.h"
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 #include "widget/StoredInstances.h"
 
 namespace {
