@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <tuple>
 
 namespace zor::host {
@@ -46,6 +47,12 @@ TEST(ScriptValueJsonTest, ArgumentsConvertAsTheSignatureSays) {
     EXPECT_FALSE(ScriptValueJson::fromJson(json::parse(text), type, &value, &error)) << text;
     EXPECT_FALSE(error.empty()) << text;
   }
+}
+
+// No script call answers with a float today; one that is not finite would not be JSON.
+TEST(ScriptValueJsonTest, FloatResultsAreNumbersOrNull) {
+  EXPECT_EQ(ScriptValueJson::toJson(2.5f), json(2.5));
+  EXPECT_TRUE(ScriptValueJson::toJson(std::numeric_limits<float>::infinity()).is_null());
 }
 
 }  // namespace
