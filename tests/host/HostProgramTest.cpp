@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -17,86 +18,66 @@ namespace {
 
 #ifdef ZOR_WIDGET_HOST_PROGRAM
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string output;
-  std::string errors;
-};
-
 class HostProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/zor-host-program-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    ASSERT_NE(made, nullptr);
-    dir_ = made;
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
-  ProgramRun run(const std::string& arguments, const std::string& input) {
+  // Runs the host with `arguments` and `input`; its exit code, and what it
+  // wrote to stdout and stderr.
+  std::tuple<int, std::string, std::string> run(const std::string& arguments,
+                                                const std::string& input) {
     std::ofstream(dir_ / "in") << input;
-    std::string command = std::string("'") + ZOR_WIDGET_HOST_PROGRAM + "' " + arguments + " < '" +
-                          (dir_ / "in").string() + "' > '" + (dir_ / "out").string() + "' 2> '" +
-                          (dir_ / "err").string() + "'";
-    ProgramRun result;
-    int status = std::system(command.c_str());
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::string command = std::string("'") + ZOR_WIDGET_HOST_PROGRAM + "' " + arguments +
+                                " < '" + (dir_ / "in").string() + "' > '" +
+                                (dir_ / "out").string() + "' 2> '" + (dir_ / "err").string() + "'";
+    const int status = std::system(command.c_str());
     std::stringstream out, err;
     out << std::ifstream(dir_ / "out").rdbuf();
     err << std::ifstream(dir_ / "err").rdbuf();
-    result.output = out.str();
-    result.errors = err.str();
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out.str(), err.str()};
   }
 
   std::filesystem::path dir_;
 };
 
 TEST_F(HostProgramTest, AnswersOverStdioAndSaysTheMachineIsSimulated) {
-  const std::string prefs = (dir_ / "prefs").string();
-  ProgramRun r =
-      run("--stdio --machine demo --prefs '" + prefs + "'",
-          "{\"id\": 1, \"instance\": \"A\", \"call\": \"numberOfAvailableSensors\", "
-          "\"args\": []}\n"
-          "{\"id\": 2, \"instance\": \"A\", \"call\": \"setWidgetIdentifier\", "
-          "\"args\": [\"A\"]}\n"
-          "{\"id\": 3, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
+  const auto [code, output, errors] =
+      run("--stdio --machine demo --prefs '" + (dir_ / "prefs").string() + "'",
+          "{\"id\": 1, \"instance\": \"A\", \"call\": \"setWidgetIdentifier\", \"args\": [\"A\"]}\n"
+          "{\"id\": 2, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
           "\"args\": [0]}\n"
-          "{\"id\": 4, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
+          "{\"id\": 3, \"instance\": \"A\", \"call\": \"localizedReadingAtDisplayIndex\", "
           "\"args\": [\"0\"]}\n"
-          "{\"id\": 5, \"instance\": \"A\", \"call\": \"setTemperatureUnitIndex\", "
-          "\"args\": [1]}\n"
-          "{\"id\": 6, \"instance\": \"A\", \"call\": \"preferredTemperatureUnitIndex\"}\n");
-  EXPECT_EQ(r.exitCode, 0) << r.errors;
-  EXPECT_NE(r.errors.find("SIMULATED"), std::string::npos) << r.errors;
+          "{\"id\": 4, \"instance\": \"A\", \"call\": \"setTemperatureUnitIndex\", \"args\": [1]}\n"
+          "{\"id\": 5, \"instance\": \"A\", \"call\": \"preferredTemperatureUnitIndex\"}\n");
+  EXPECT_EQ(code, 0) << errors;
+  EXPECT_NE(errors.find("SIMULATED"), std::string::npos) << errors;
   std::vector<nlohmann::json> answers;
-  std::istringstream lines(r.output);
+  std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) answers.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(answers.size(), 6u) << r.output;
-  EXPECT_TRUE(answers[0]["result"].is_number_integer());
+  ASSERT_EQ(answers.size(), 5u) << output;
   EXPECT_EQ(answers[0].value("newInstance", false), true);
-  EXPECT_TRUE(answers[1]["result"].is_null());
-  EXPECT_TRUE(answers[2]["result"].is_string());
-  EXPECT_TRUE(answers[3].contains("error"));
-  EXPECT_TRUE(answers[4]["result"].is_null());
-  EXPECT_EQ(answers[5]["result"], 1);
+  EXPECT_TRUE(answers[1]["result"].is_string());
+  EXPECT_TRUE(answers[2].contains("error"));
+  EXPECT_EQ(answers[4]["result"], 1);
 }
 
-TEST_F(HostProgramTest, RefusesAMachineProfileItCannotRead) {
-  std::string missing = (dir_ / "no-such-machine.plist").string();
-  ProgramRun r = run("--stdio --machine '" + missing + "'", "");
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.errors.find("no-such-machine.plist"), std::string::npos) << r.errors;
-  EXPECT_EQ(r.output, "");
-}
-
-TEST_F(HostProgramTest, RefusesABadCommandLineWithUsage) {
-  ProgramRun r = run("--port 70000", "");
-  EXPECT_EQ(r.exitCode, 2);
-  EXPECT_NE(r.errors.find("usage: zor-widget-host"), std::string::npos) << r.errors;
+// 2 for an unusable command line, 1 for a machine that cannot be loaded.
+TEST_F(HostProgramTest, RefusesWhatItCannotRunWithAReason) {
+  const std::string missing = (dir_ / "no-such-machine.plist").string();
+  for (const auto& [arguments, exitCode, reason] :
+       {std::tuple{std::string("--port 70000"), 2, "usage: zor-widget-host"},
+        {"--stdio --machine '" + missing + "'", 1, "no-such-machine.plist"}}) {
+    const auto [code, output, errors] = run(arguments, "");
+    EXPECT_EQ(code, exitCode) << arguments;
+    EXPECT_NE(errors.find(reason), std::string::npos) << errors;
+    EXPECT_EQ(output, "");
+  }
 }
 
 #endif

@@ -26,20 +26,10 @@ double utc(int year, int month, int day, int hour = 0, int minute = 0, int secon
   return static_cast<double>(timegm(&parts));
 }
 
-GregorianCalendar calendarFor(const char* locale, const char* zone = "UTC") {
-  auto calendar = GregorianCalendar::create(locale, zone);
-  EXPECT_TRUE(calendar.has_value()) << locale << " " << zone;
+GregorianCalendar calendarFor(const char* locale) {
+  auto calendar = GregorianCalendar::create(locale, "UTC");
+  EXPECT_TRUE(calendar.has_value()) << locale;
   return calendar ? *calendar : GregorianCalendar::current();
-}
-
-TEST(GregorianCalendarTest, WeekRulesFollowTheLocale) {
-  const std::tuple<const char*, int, int> cases[] = {
-      {"en_US", 1, 1}, {"de_DE", 2, 4}, {"de", 2, 4}, {"en_GB", 2, 4}};
-  for (const auto& [locale, firstWeekday, minimumDays] : cases) {
-    GregorianCalendar calendar = calendarFor(locale);
-    EXPECT_EQ(calendar.firstWeekday(), firstWeekday) << locale;
-    EXPECT_EQ(calendar.minimumDaysInFirstWeek(), minimumDays) << locale;
-  }
 }
 
 // 2008 begins on a Tuesday, 2010 on a Friday, 2020 on a Wednesday. US weeks
@@ -53,16 +43,16 @@ TEST(GregorianCalendarTest, DateFromWeekByTheLocalesWeekRules) {
     int expectedYear, expectedMonth, expectedDay;
   };
   const Case cases[] = {
-      {"en_US", 2008, 10, 2, 2008, 3, 3},   {"en_US", 2010, 10, 2, 2010, 3, 1},
-      {"de_DE", 2010, 10, 2, 2010, 3, 8},   {"de_DE", 2010, 10, 1, 2010, 3, 14},
-      {"de_DE", 2020, 1, 2, 2019, 12, 30},  {"de_DE", 2020, 0, 2, 2019, 12, 23},
-      {"en_US", 2020, 1, 2, 2019, 12, 30},  {"de_DE", 2020, 53, 2, 2020, 12, 28},
-      {"de_DE", 2020, 54, 2, 2021, 1, 4},   {"de_DE", 2018, 99, 2, 2019, 11, 18},
-      {"de_DE", 2021, 42, 2, 2021, 10, 18},
+      {"en_US", 2008, 10, 2, 2008, 3, 3},  {"en_US", 2010, 10, 2, 2010, 3, 1},
+      {"de_DE", 2010, 10, 2, 2010, 3, 8},  {"de_DE", 2010, 10, 1, 2010, 3, 14},
+      {"de_DE", 2020, 1, 2, 2019, 12, 30}, {"de_DE", 2020, 0, 2, 2019, 12, 23},
+      {"en_US", 2020, 1, 2, 2019, 12, 30}, {"de_DE", 2020, 53, 2, 2020, 12, 28},
+      {"de_DE", 2020, 54, 2, 2021, 1, 4},  {"de_DE", 2018, 99, 2, 2019, 11, 18},
+      {"de", 2021, 42, 2, 2021, 10, 18},   {"en_GB", 2021, 42, 2, 2021, 10, 18},
   };
   for (const Case& c : cases) {
-    auto date = calendarFor(c.locale).dateFromWeek(c.year, c.week, c.weekday);
-    EXPECT_EQ(date, utc(c.expectedYear, c.expectedMonth, c.expectedDay))
+    EXPECT_EQ(calendarFor(c.locale).dateFromWeek(c.year, c.week, c.weekday),
+              utc(c.expectedYear, c.expectedMonth, c.expectedDay))
         << c.locale << " " << c.year << " week " << c.week << " day " << c.weekday;
   }
 }
@@ -72,12 +62,14 @@ TEST(GregorianCalendarTest, WeekOfYearAtTheTurnOfTheYear) {
   auto german = calendarFor("de_DE").componentsOfDate(newYear2010);
   auto american = calendarFor("en_US").componentsOfDate(newYear2010);
   ASSERT_TRUE(german && american);
-  EXPECT_EQ(german->weekday, 6);  // Friday
-  EXPECT_EQ(german->weekOfYear, 53);
-  EXPECT_EQ(german->yearForWeekOfYear, 2009);
+  EXPECT_EQ(std::tuple(german->weekday, german->weekOfYear, german->yearForWeekOfYear),
+            std::tuple(6, 53, 2009));  // a Friday
   EXPECT_EQ(std::tuple(american->weekOfYear, american->yearForWeekOfYear, american->year,
                        american->month, american->day, american->hour),
             std::tuple(1, 2010, 2010, 1, 1, 12));
+  EXPECT_EQ(std::tuple(calendarFor("de_DE").firstWeekday(),
+                       calendarFor("en_US").minimumDaysInFirstWeek()),
+            std::tuple(2, 1));
   EXPECT_FALSE(GregorianCalendar::create("en_US", "Mars/Olympus_Mons").has_value());
   EXPECT_FALSE(calendarFor("en_US").componentsOfDate(std::nan("")).has_value());
 }
@@ -86,8 +78,6 @@ TEST(DateFormatterTest, FormatsInTheLocalesStyle) {
   using Style = DateFormatter::Style;
   const std::tuple<const char*, Style, Style, const char*> cases[] = {
       {"en_US", Style::Short, Style::None, "3/8/10"},
-      {"de_DE", Style::Short, Style::None, "08.03.10"},
-      {"de_DE", Style::None, Style::Medium, "13:05:09"},
       {"de_DE", Style::Short, Style::Medium, "08.03.10, 13:05:09"},
       {"en_US", Style::None, Style::None, ""},
   };

@@ -17,143 +17,103 @@ class RecordingWindow : public WindowScriptObject {
   std::vector<std::pair<std::string, std::shared_ptr<PluginController>>> values;
 };
 
-using PluginControllerTest = ControllerFixture;
+class PluginControllerTest : public ControllerFixture {
+ protected:
+  void addSensors(int count) {
+    for (int i = 0; i < count; ++i) add("s" + std::to_string(i), "L" + std::to_string(i), 1);
+  }
+};
 
-TEST_F(PluginControllerTest, MachineWithoutSensorsSaysSo) {
+TEST_F(PluginControllerTest, StatusSaysWhetherTheMachineHasSensors) {
   fakes.bundle->tables["Localizable"]["No accessible sensors found"] = "Keine Sensoren";
-  auto controller = makeController();
-  EXPECT_EQ(controller->numberOfAvailableSensors(), 0);
-  EXPECT_EQ(controller->currentState(), 1);
-  EXPECT_EQ(controller->localizedStatusMessage(), "Keine Sensoren");
-  controller->setWidgetIdentifier("A");
-  EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(0), -1);
-  EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(1), -1);
-  EXPECT_EQ(controller->localizedReadingAtDisplayIndex(0), "");
-  EXPECT_EQ(controller->localizedSensorNameAtDisplayIndex(0), "");
-  EXPECT_EQ(controller->relativePathForTypeIconAtDisplayIndex(0), "Images/TNull.png");
-}
-
-TEST_F(PluginControllerTest, StatusIsEmptyWhenSensorsExist) {
+  EXPECT_EQ(makeController()->localizedStatusMessage(), "Keine Sensoren");
+  EXPECT_EQ(makeController()->currentState(), 1);
   add("a", "A", 1);
-  auto controller = makeController();
-  EXPECT_EQ(controller->currentState(), 0);
-  EXPECT_EQ(controller->localizedStatusMessage(), "");
-  EXPECT_EQ(family.searches, 1);
+  EXPECT_EQ(makeController()->localizedStatusMessage(), "");
+  EXPECT_EQ(makeController()->currentState(), 0);
 }
 
 TEST_F(PluginControllerTest, SortsOnceAndMapsIdentifiersToPositions) {
   add("freq", "A", 13);
   add("b", "B", 1);
   add("a", "A", 1);
+  add("b", "C", 1);  // a later sensor with the same identifier takes the entry
   auto controller = makeController();
-  ASSERT_EQ(controller->numberOfAvailableSensors(), 3);
-  EXPECT_EQ(controller->sensorArray()[0]->uniqueIdentifier(), "a");
-  EXPECT_EQ(controller->sensorArray()[1]->uniqueIdentifier(), "b");
-  EXPECT_EQ(controller->sensorArray()[2]->uniqueIdentifier(), "freq");
-  EXPECT_EQ(controller->sensorIndexForSensorID("a"), 0u);
-  EXPECT_EQ(controller->sensorIndexForSensorID("freq"), 2u);
+  EXPECT_EQ(family.searches, 1);
+  std::vector<std::string> order;
+  for (const auto& sensor : controller->sensorArray()) order.push_back(sensor->uniqueIdentifier());
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "b", "freq"}));
+  EXPECT_EQ(controller->sensorIndexForSensorID("b"), 2u);
+  EXPECT_EQ(controller->sensorIndexForSensorID("freq"), 3u);
   EXPECT_EQ(controller->sensorIndexForSensorID(""), 0xFFFFFFFFu);
   EXPECT_EQ(controller->sensorIndexForSensorID("gone"), 0xFFFFFFFFu);
 }
 
-TEST_F(PluginControllerTest, LaterSensorWithTheSameIdentifierTakesTheEntry) {
-  add("dup", "B", 1);
-  add("dup", "A", 1);
-  auto controller = makeController();
-  EXPECT_EQ(controller->sensorIndexForSensorID("dup"), 1u);
-}
-
-TEST_F(PluginControllerTest, SensorIdentifierOfADisplayPosition) {
-  add("a", "A", 1);
+TEST_F(PluginControllerTest, PositionsAndIndicesOutOfRangeGiveNothing) {
+  add("a", "A", 1, 20);
   auto controller = makeController();
   EXPECT_EQ(controller->sensorIDForDisplayIndex(0), "") << "nothing chosen yet";
-  controller->setWidgetIdentifier("W");
+  controller->setWidgetIdentifier("W");  // one sensor: position 1 holds -1
   EXPECT_EQ(controller->sensorIDForDisplayIndex(0), "a");
-  EXPECT_EQ(controller->sensorIDForDisplayIndex(1), "") << "the position holds -1";
-  EXPECT_EQ(controller->sensorIDForDisplayIndex(2), "");
-  EXPECT_EQ(controller->sensorIDForDisplayIndex(-1), "");
+  for (std::int32_t displayIndex : {1, 2, -1, INT32_MIN}) {
+    SCOPED_TRACE(displayIndex);
+    EXPECT_EQ(controller->sensorIDForDisplayIndex(displayIndex), "");
+    EXPECT_EQ(controller->localizedSensorNameAtDisplayIndex(displayIndex), "");
+    EXPECT_EQ(controller->localizedReadingAtDisplayIndex(displayIndex), "");
+    EXPECT_EQ(controller->relativePathForTypeIconAtDisplayIndex(displayIndex), "Images/TNull.png");
+    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(displayIndex), -1);
+  }
+  for (std::int32_t sensorIndex : {1, -1}) {
+    EXPECT_EQ(controller->localizedSensorNameAtIndex(sensorIndex), "");
+    EXPECT_EQ(controller->localizedSensorUnitAtIndex(sensorIndex), "");
+    EXPECT_EQ(controller->localizedReadingForSensorAtIndex(sensorIndex), "");
+  }
 }
 
 TEST_F(PluginControllerTest, VersionMessage) {
   auto controller = makeController();
   EXPECT_EQ(controller->localizedVersionMessage(), "") << "no short version string";
-  fakes.bundle->info["CFBundleShortVersionString"] = PlistValue("");
-  EXPECT_EQ(controller->localizedVersionMessage(), "");
-  fakes.bundle->info["CFBundleShortVersionString"] = PlistValue::integer(2);
-  EXPECT_EQ(controller->localizedVersionMessage(), "") << "a version that is no text";
+  for (const PlistValue& notText : {PlistValue(""), PlistValue::integer(2)}) {
+    fakes.bundle->info["CFBundleShortVersionString"] = notText;
+    EXPECT_EQ(controller->localizedVersionMessage(), "");
+  }
   fakes.bundle->info["CFBundleShortVersionString"] = PlistValue("2.1");
   EXPECT_EQ(controller->localizedVersionMessage(), "Version: 2.1");
   fakes.bundle->tables["Localizable"]["Version: %@"] = "Fassung %@ (100%%)";
   EXPECT_EQ(controller->localizedVersionMessage(), "Fassung 2.1 (100%)");
 }
 
-TEST_F(PluginControllerTest, MasterApplication) {
-  auto controller = makeController();
-  EXPECT_EQ(controller->bundleIdentifierForMasterApplication(), "com.talvero.system.quorvane");
-  std::string page = controller->localizedURLForMasterApplication();
-  EXPECT_EQ(page.rfind("https://", 0), 0u);
-  fakes.bundle->tables["Localizable"][page] = "https://example.org/de/";
-  EXPECT_EQ(controller->localizedURLForMasterApplication(), "https://example.org/de/");
-}
-
-TEST_F(PluginControllerTest, DebugStringGoesToTheLog) {
-  auto controller = makeController();
+TEST_F(PluginControllerTest, DebugStringGoesToTheLogAsItIs) {
   ScopedLogCapture log;
-  controller->logDebugString("50% %s done");
-  ASSERT_EQ(log.lines().size(), 1u);
-  EXPECT_EQ(log.lines()[0], "Debug message('50% %s done')\n");
+  makeController()->logDebugString("50% %s done");
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"Debug message('50% %s done')\n"});
 }
 
-TEST_F(PluginControllerTest, PublishesItselfToTheScript) {
+TEST_F(PluginControllerTest, PublishesItselfToTheScriptOnlyWhenShared) {
   auto controller = makeController();
-  RecordingWindow window;
+  RecordingWindow window, other;
   controller->windowScriptObjectAvailable(window);
   ASSERT_EQ(window.values.size(), 1u);
-  EXPECT_EQ(window.values[0].first, "PluginController");
-  EXPECT_EQ(window.values[0].second, controller);
-
+  EXPECT_EQ(window.values[0], std::make_pair(std::string("PluginController"), controller));
   PluginController unowned;
-  RecordingWindow other;
   unowned.windowScriptObjectAvailable(other);
-  EXPECT_TRUE(other.values.empty())
-      << "a controller not held by a shared pointer is never published";
+  EXPECT_TRUE(other.values.empty()) << "the script could outlive it";
 }
 
-TEST_F(PluginControllerTest, ScriptNamesAndExclusions) {
-  EXPECT_EQ(PluginController::webScriptNameForSelector("setPreferredSensorIndex:forDisplayIndex:"),
-            "setPreferredSensorIndexForDisplayIndex");
-  EXPECT_EQ(PluginController::webScriptNameForSelector("logDebugString:"), "logDebugString");
-  EXPECT_FALSE(PluginController::webScriptNameForSelector("init").has_value());
-  EXPECT_FALSE(PluginController::webScriptNameForSelector("logDebugString").has_value())
-      << "colon counts";
-  EXPECT_TRUE(PluginController::isSelectorExcludedFromWebScript("init"));
-  EXPECT_TRUE(PluginController::isSelectorExcludedFromWebScript("sensorIndexForSensorID:"));
-  EXPECT_FALSE(PluginController::isSelectorExcludedFromWebScript("numberOfAvailableSensors"));
-  EXPECT_TRUE(PluginController::isKeyExcludedFromWebScript("sensorArray"));
-  EXPECT_TRUE(PluginController::isKeyExcludedFromWebScript("maxLabelWidth"));
-}
-
-TEST_F(PluginControllerTest, IdentifierAssignsDefaultPositions) {
-  struct Case {
-    int sensors;
-    std::int32_t first, second;
-  };
-  for (const Case& c : {Case{0, -1, -1}, Case{1, 0, -1}, Case{2, 0, 1}, Case{5, 0, 1}}) {
-    SCOPED_TRACE(c.sensors);
+TEST_F(PluginControllerTest, IdentifierAssignsDefaultPositionsAndInstanceKeys) {
+  for (auto [sensors, first, second] : {std::tuple{0, -1, -1}, {1, 0, -1}, {2, 0, 1}, {5, 0, 1}}) {
+    SCOPED_TRACE(sensors);
     family.sensors.clear();
-    for (int i = 0; i < c.sensors; ++i) add("s" + std::to_string(i), "L" + std::to_string(i), 1);
+    addSensors(sensors);
     auto controller = makeController();
-    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(0), -1)
-        << "nothing before the identifier";
-    controller->setWidgetIdentifier("W");
-    EXPECT_EQ(controller->widgetIdentifier(), "W");
-    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(0), c.first);
-    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(1), c.second);
+    EXPECT_EQ(controller->widgetInstanceKeyForPreferenceKey("K"), "K");
+    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(0), -1) << "before the identifier";
+    controller->setWidgetIdentifier("0123-ab");
+    EXPECT_EQ(controller->widgetInstanceKeyForPreferenceKey("K"), "0123-ab:K");
+    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(0), first);
+    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(1), second);
   }
-}
-
-TEST_F(PluginControllerTest, ExistingChoiceIsNotOverriddenByDefaults) {
-  for (int i = 0; i < 4; ++i) add("s" + std::to_string(i), "L" + std::to_string(i), 1);
+  // A choice made before the identifier is not overridden by the defaults.
   auto controller = makeController();
   controller->setPreferredSensorIndex(3, 1);
   controller->setWidgetIdentifier("W");
@@ -161,46 +121,31 @@ TEST_F(PluginControllerTest, ExistingChoiceIsNotOverriddenByDefaults) {
   EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(1), 3);
 }
 
-TEST_F(PluginControllerTest, InstanceKeys) {
-  auto controller = makeController();
-  EXPECT_EQ(controller->widgetInstanceKeyForPreferenceKey("SensorIDForDisplayPosition1"),
-            "SensorIDForDisplayPosition1");
-  controller->setWidgetIdentifier("0123-ab");
-  EXPECT_EQ(controller->widgetInstanceKeyForPreferenceKey("SensorIDForDisplayPosition1"),
-            "0123-ab:SensorIDForDisplayPosition1");
-}
-
-TEST_F(PluginControllerTest, PreferredSensorIndexIsRangeChecked) {
-  for (int i = 0; i < 3; ++i) add("s" + std::to_string(i), "L" + std::to_string(i), 1);
-  struct Case {
-    std::int32_t sensor, display;
-    bool accepted;
+TEST_F(PluginControllerTest, ChoicesAreRangeChecked) {
+  addSensors(3);
+  // A sensor index for a display index, or (kU) a temperature unit index; accepted or not.
+  constexpr std::int32_t kU = 100;
+  const std::tuple<std::int32_t, std::int32_t, bool> cases[] = {
+      {2, 0, true},           {-1, 1, true},  {0, 1, true},    {-2, 0, false},
+      {3, 0, false},          {0, 2, false},  {0, -1, false},  {INT32_MIN, 0, false},
+      {2, kU, true},          {3, kU, false}, {-1, kU, false}, {INT32_MAX, 1, false},
+      {INT32_MIN, kU, false},
   };
-  const Case cases[] = {{2, 0, true},   {-1, 1, true},         {0, 1, true},
-                        {-2, 0, false}, {3, 0, false},         {0, 2, false},
-                        {0, -1, false}, {INT32_MIN, 0, false}, {INT32_MAX, 1, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.sensor) + "@" + std::to_string(c.display));
+  for (const auto& [value, display, accepted] : cases) {
+    SCOPED_TRACE(std::to_string(value) + "@" + std::to_string(display));
     auto controller = makeController();
     controller->setWidgetIdentifier("W");  // positions 0 and 1
-    controller->setPreferredSensorIndex(c.sensor, c.display);
-    std::int32_t expected0 = (c.accepted && c.display == 0) ? c.sensor : 0;
-    std::int32_t expected1 = (c.accepted && c.display == 1) ? c.sensor : 1;
-    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(0), expected0);
-    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(1), expected1);
+    if (display == kU) {
+      controller->setTemperatureUnitIndex(value);
+      EXPECT_EQ(controller->preferredTemperatureUnitIndex(), accepted ? value : 0);
+    } else {
+      controller->setPreferredSensorIndex(value, display);
+    }
+    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(0),
+              accepted && display == 0 ? value : 0);
+    EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(1),
+              accepted && display == 1 ? value : 1);
   }
-}
-
-TEST_F(PluginControllerTest, TemperatureUnitIsRangeChecked) {
-  auto controller = makeController();
-  for (std::int32_t rejected : {3, -1, INT32_MIN}) {
-    controller->setTemperatureUnitIndex(rejected);
-    EXPECT_EQ(controller->preferredTemperatureUnitIndex(), 0);
-  }
-  controller->setTemperatureUnitIndex(2);
-  EXPECT_EQ(controller->preferredTemperatureUnitIndex(), 2);
-  EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(2), -1);
-  EXPECT_EQ(controller->preferredSensorIndexAtDisplayIndex(-1), -1);
 }
 
 }  // namespace
