@@ -276,7 +276,11 @@
       position.notified = true;
       if (notifyAllowed()) {
         const name = position.element.querySelector('.name').textContent;
-        new Notification(text('Above the critical limit'), {body: name + ': ' + reading.trim()});
+        try {
+          new Notification(text('Above the critical limit'), {body: name + ': ' + reading.trim()});
+        } catch (e) {
+          // Some browsers allow notifications only from a service worker; the colour remains.
+        }
       }
     }
   }
