@@ -393,6 +393,13 @@ std::optional<std::vector<std::int32_t>> ZORTALVEROx86Monitor::sensorLimitsArray
   return std::nullopt;
 }
 
+SensorLimits ZORTALVEROx86Monitor::hardwareLimits() const {
+  if (quantityType() != kTemperatureQuantity) return {};
+  const double junctionLimit = maximumJunctionTemperature();
+  if (junctionLimit <= 0) return {};
+  return {junctionLimit, junctionLimit};
+}
+
 std::optional<std::vector<std::uint64_t>> ZORTALVEROx86Monitor::turboBoostFrequenciesArray() const {
   return std::nullopt;
 }

@@ -123,6 +123,9 @@ class ZORTALVEROx86Monitor : public ZORSensor {
   virtual double frequencyForStatusRecord(const std::optional<CPUCoreStatusRecord>& record) const;
   // The temperature limits (junction limit, then 0); nothing here.
   virtual std::optional<std::vector<std::int32_t>> sensorLimitsArray() const;
+  // A core's temperature sensor: the junction limit, above which the core
+  // throttles, as both upper and critical limit; none for the frequency sensor.
+  SensorLimits hardwareLimits() const override;
   // Turbo frequencies in Hz by rising active-core count; nothing here.
   virtual std::optional<std::vector<std::uint64_t>> turboBoostFrequenciesArray() const;
 

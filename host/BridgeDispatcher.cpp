@@ -7,6 +7,7 @@
 
 #include "host/ScriptValueJson.h"
 #include "platform/Clock.h"
+#include "widget/OwnScriptCalls.h"
 
 namespace zor::host {
 
@@ -66,6 +67,7 @@ nlohmann::json BridgeDispatcher::handle(const nlohmann::json& request) {
   }
   const std::string callName = callField->get<std::string>();
   const WebScriptMethod* method = webScriptMethodNamed(callName);
+  if (!method) method = ownScriptMethodNamed(callName);
   if (!method) return errorAnswer(id, "no such call: \"" + callName + "\"");
 
   static const nlohmann::json kNoArguments = nlohmann::json::array();

@@ -69,6 +69,17 @@ bool ZORHwmonSensor::initWithIORegistryEntry(const std::shared_ptr<ZORIORegistry
   setSensorType(1);
   setQuantityType(kind->quantityType);
   setPrecision(kind->precision, 0.0);
+  auto limit = [&](const char* key) -> std::optional<double> {
+    auto it = properties->find(key);
+    std::optional<std::int64_t> number = it == properties->end() || !it->second.isInteger()
+                                             ? std::nullopt
+                                             : it->second.integerValue();
+    if (!number || *number <= 0) return std::nullopt;
+    return static_cast<double>(*number) * kind->linearFactor;
+  };
+  limits_.critical = limit("HwmonCrit");
+  limits_.upper = limit("HwmonMax");
+  if (!limits_.upper) limits_.upper = limits_.critical;
   return true;
 }
 

@@ -42,6 +42,9 @@ class ZORHwmonSensor : public ZORSensor {
   std::int32_t rawValue() override;
   std::shared_ptr<ZORSensorValueConverter> valueConverter() const override;
   std::string unit() const override { return kind_ != nullptr ? kind_->unit : " "; }
+  // The entry's "HwmonMax" as upper limit (its "HwmonCrit" when it has no
+  // "HwmonMax") and its "HwmonCrit" as critical limit, read when the sensor was made.
+  SensorLimits hardwareLimits() const override { return limits_; }
   // The SMC key of an applesmc channel ("SMCKey"): the SMC family, registered
   // first, lists that key, so the sensor model leaves this channel out.
   std::string hardwareIdentity() const override {
@@ -52,6 +55,7 @@ class ZORHwmonSensor : public ZORSensor {
   std::shared_ptr<ZORIORegistryEntry> entry_;
   const Kind* kind_ = nullptr;
   std::string smcKey_;
+  SensorLimits limits_;
 };
 
 }  // namespace zor

@@ -101,6 +101,11 @@
     drawnHistory: null,
     drawnLine: false,
     canvasSize: null,
+    // The upper and critical limits in the unit shown (null: none), the
+    // level the reading shows, and whether this crossing was notified.
+    limit: null,
+    critical: null,
+    notified: false,
   }));
   let sensorCount = 0;
   let temperatureUnit = 0;
@@ -111,7 +116,7 @@
   let choiceNotice = '';
 
   function choose(name, args) {
-    controller[name](...args).then(() => {
+    return controller[name](...args).then(() => {
       choiceNotice = '';
     }, (e) => {
       if (/ not saved/.test(e.message)) choiceNotice = text(NOT_SAVED);
@@ -124,7 +129,7 @@
 
   async function loadTexts() {
     const keys = new Set(['Sensors', 'The sensor host does not answer', 'none', 'Lowest',
-      'Highest', NOT_SAVED]);
+      'Highest', NOT_SAVED, 'Above the critical limit']);
     document.querySelectorAll('[data-text]').forEach((e) => keys.add(e.dataset.text));
     document.querySelectorAll('[data-title]').forEach((e) => keys.add(e.dataset.title));
     for (const key of keys) {
@@ -238,8 +243,9 @@
     for (const position of positions) {
       const d = position.displayIndex;
       position.sensorIndex = await controller.preferredSensorIndexAtDisplayIndex(d);
-      const name = await controller.localizedSensorNameAtDisplayIndex(d);
+      const name = await controller.shownSensorNameAtDisplayIndex(d);
       const icon = await controller.relativePathForTypeIconAtDisplayIndex(d);
+      await readLimits(position);
       position.element.querySelector('.name').textContent = name;
       position.element.querySelector('.icon').src = icon;
       position.element.classList.toggle('empty', position.sensorIndex < 0);
@@ -247,6 +253,46 @@
       if (!history || history.sensorIndex !== position.sensorIndex ||
           history.unit !== temperatureUnit) {
         position.history = newHistory(position.sensorIndex, temperatureUnit);
+        position.notified = false;
+      }
+    }
+  }
+
+  async function readLimits(position) {
+    const i = position.sensorIndex;
+    position.limit = numberOfReading(await controller.sensorLimitAtIndex(i));
+    position.critical = numberOfReading(await controller.criticalSensorLimitAtIndex(i));
+  }
+
+  const NOTIFY_STORAGE_KEY = 'zorsensors.notifyAboveCritical';
+
+  function notifyAllowed() {
+    try {
+      return localStorage.getItem(NOTIFY_STORAGE_KEY) === '1' && 'Notification' in window &&
+          Notification.permission === 'granted';
+    } catch (e) {
+      return false;
+    }
+  }
+
+  // The reading's colour follows its limits, compared as shown; one
+  // notification each time a reading rises above its critical limit.
+  function showLevel(position, reading) {
+    const value = numberOfReading(reading);
+    const above = (limit) => value !== null && limit !== null && value > limit;
+    const level = above(position.critical) ? 'critical' : above(position.limit) ? 'warning' : '';
+    if ((position.element.dataset.level || '') !== level) position.element.dataset.level = level;
+    if (level !== 'critical') {
+      position.notified = false;
+    } else if (!position.notified) {
+      position.notified = true;
+      if (notifyAllowed()) {
+        const name = position.element.querySelector('.name').textContent;
+        try {
+          new Notification(text('Above the critical limit'), {body: name + ': ' + reading.trim()});
+        } catch (e) {
+          // Some browsers allow notifications only from a service worker; the colour remains.
+        }
       }
     }
   }
@@ -260,6 +306,7 @@
         position.shownReading = reading;
       }
       if (position.sensorIndex >= 0) record(position, reading);
+      showLevel(position, reading);
       if (needsDrawing(position, changed)) drawHistory(position);
     }
   }
@@ -290,14 +337,11 @@
     return o;
   }
 
-  let sensorNames = null;
-
+  // The names in the menus are the shown ones: another widget may have renamed a sensor.
   async function fillBack() {
-    if (!sensorNames) {
-      sensorNames = [];
-      for (let i = 0; i < sensorCount; i++) {
-        sensorNames.push(await controller.localizedDifferentiatingSensorNameAtIndex(i));
-      }
+    const sensorNames = [];
+    for (let i = 0; i < sensorCount; i++) {
+      sensorNames.push(await controller.shownSensorNameAtIndex(i));
     }
     for (const position of positions) {
       const select = $('sensor' + position.displayIndex);
@@ -305,7 +349,9 @@
           ...sensorNames.map((name, i) => option(i, name)));
       select.value =
           String(await controller.preferredSensorIndexAtDisplayIndex(position.displayIndex));
+      await fillOwn(position.displayIndex);
     }
+    $('notify').checked = notifyChosen();
     $('unit').value = String(await controller.preferredTemperatureUnitIndex());
     $('version').textContent = await controller.localizedVersionMessage();
     const link = $('masterLink');
@@ -319,6 +365,76 @@
     }
     link.hidden = !safe;
     if (safe) link.href = safe;
+  }
+
+  // The own name and limit fields of the sensor chosen in menu `d`; the
+  // original name and the hardware's limit show where the person set none.
+  async function fillOwnName(d) {
+    const i = Number($('sensor' + d).value);
+    const name = $('name' + d);
+    name.disabled = $('original' + d).disabled = i < 0;
+    name.value = await controller.ownSensorNameAtIndex(i);
+    name.placeholder = await controller.localizedDifferentiatingSensorNameAtIndex(i);
+  }
+
+  async function fillOwnLimit(d) {
+    const i = Number($('sensor' + d).value);
+    const limit = $('limit' + d);
+    limit.disabled = i < 0;
+    limit.value = await controller.ownSensorLimitAtIndex(i);
+    limit.placeholder = limit.value ? '' : (await controller.sensorLimitAtIndex(i)).trim();
+  }
+
+  async function fillOwn(d) {
+    await fillOwnName(d);
+    await fillOwnLimit(d);
+  }
+
+  let messageTimer = 0;
+  function showMessage(message) {
+    const box = $('message');
+    box.textContent = message;
+    box.hidden = !message;
+    window.clearTimeout(messageTimer);
+    if (message) messageTimer = window.setTimeout(() => showMessage(''), 6000);
+  }
+
+  // Stores what was typed for the sensor of menu `d`; a refusal is shown and
+  // the field goes back to what is stored.
+  async function storeOwn(d, call, value) {
+    const i = Number($('sensor' + d).value);
+    if (i < 0) return;
+    const refusal = await controller[call](i, value);
+    showMessage(refusal);
+    const isName = call === 'setOwnSensorNameAtIndex';
+    if (!refusal && isName) {
+      const shown = await controller.shownSensorNameAtIndex(i);
+      for (const p of positions) $('sensor' + p.displayIndex).options[i + 1].textContent = shown;
+    }
+    // Both menus may show this sensor; the other kind of field is left as typed.
+    for (const p of positions) {
+      if (Number($('sensor' + p.displayIndex).value) !== i) continue;
+      await (isName ? fillOwnName : fillOwnLimit)(p.displayIndex);
+    }
+  }
+
+  function notifyChosen() {
+    try {
+      return localStorage.getItem(NOTIFY_STORAGE_KEY) === '1';
+    } catch (e) {
+      return false;
+    }
+  }
+
+  function chooseNotify(on) {
+    try {
+      localStorage.setItem(NOTIFY_STORAGE_KEY, on ? '1' : '0');
+    } catch (e) {
+      // Without storage the choice lasts as long as the checkbox.
+    }
+    if (on && 'Notification' in window && Notification.permission === 'default') {
+      Notification.requestPermission().catch(() => undefined);
+    }
   }
 
   async function showBack() {
@@ -356,14 +472,23 @@
     $('showBack').addEventListener('click', () => showBack().catch(() => undefined));
     $('showFront').addEventListener('click', () => showFront().catch(() => undefined));
     for (const position of positions) {
-      $('sensor' + position.displayIndex).addEventListener('change', (event) => {
-        choose('setPreferredSensorIndexForDisplayIndex',
-            [Number(event.target.value), position.displayIndex]);
+      const d = position.displayIndex;
+      $('sensor' + d).addEventListener('change', (event) => {
+        choose('setPreferredSensorIndexForDisplayIndex', [Number(event.target.value), d]);
+        fillOwn(d).catch(() => undefined);
       });
+      const store = (call, value) => storeOwn(d, call, value).catch(() => undefined);
+      $('name' + d).addEventListener('change', (e) => store('setOwnSensorNameAtIndex', e.target.value));
+      $('original' + d).addEventListener('click', () => store('setOwnSensorNameAtIndex', ''));
+      $('limit' + d).addEventListener('change', (e) => store('setOwnSensorLimitAtIndex', e.target.value));
     }
     $('unit').addEventListener('change', (event) => {
-      choose('setTemperatureUnitIndex', [Number(event.target.value)]);
+      // Limits are typed in the unit shown.
+      choose('setTemperatureUnitIndex', [Number(event.target.value)])
+          .then(() => Promise.all(positions.map((p) => fillOwnLimit(p.displayIndex))))
+          .catch(() => undefined);
     });
+    $('notify').addEventListener('change', (event) => chooseNotify(event.target.checked));
     document.addEventListener('visibilitychange', () => {
       if (document.hidden) {
         window.clearTimeout(refreshTimer);

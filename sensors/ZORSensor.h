@@ -15,6 +15,7 @@
 
 #include "platform/Archivable.h"
 #include "platform/PropertyList.h"
+#include "sensors/SensorLimits.h"
 #include "sensors/ZORSensorClass.h"
 
 namespace zor {
@@ -115,6 +116,8 @@ class ZORSensor : public Archivable {
   double value();
   // The unit text; " " in the base.
   virtual std::string unit() const { return " "; }
+  // The limits the hardware publishes for this sensor; none in the base.
+  virtual SensorLimits hardwareLimits() const { return {}; }
   // CRC-32 register of the location identifier without the final inversion
   // (0xCADBBE3D for "abc"; 0xFFFFFFFF for an empty location).
   std::uint32_t substituteIDForLocationIdentifier() const;

@@ -1,6 +1,7 @@
 // zor-sensors: lists every sensor of a machine in the widget's sorted order,
 // as text or as one JSON array, with readings formatted as the widget shows
-// them, or once in the metrics text format. Loads the plug-in, makes one
+// them (under the machine's own sensor names, with their limits), or once in
+// the metrics text format. Loads the plug-in, makes one
 // controller and lists what it holds.
 
 #include <cstdint>
@@ -16,6 +17,8 @@
 #include "platform/UserDefaults.h"
 #include "plugin/PluginLoader.h"
 #include "startup/MachineStartup.h"
+#include "system/ZORMachineInfo.h"
+#include "widget/OwnSensorSettings.h"
 #include "widget/PluginController.h"
 #include "widget/PrometheusExposition.h"
 #include "widget/SensorListing.h"
@@ -149,29 +152,33 @@ int main(int argc, char** argv) {
   zor::UserDefaults::standard().setArgumentDomain(argc, argv);
   if (options.preferencesDirectory) {
     zor::UserDefaults::setPreferencesDirectory(*options.preferencesDirectory);
-  } else {
-    // Without --prefs the listing must not touch the widget's stored choices
-    // (choosing a unit stores it): its preferences live in memory only.
-    zor::UserDefaults::setKeptInMemory(true);
   }
 
   zor::loadPlugin();
   auto controller = std::make_shared<zor::PluginController>();
   controller->init();
+  // The machine's own sensor names and limits, read before anything else is.
+  const zor::OwnSensorSettings settings = zor::OwnSensorSettings::load(
+      controller->machineInfo() ? controller->machineInfo()->machineSerialNumber() : "");
+  if (!options.preferencesDirectory) {
+    // Without --prefs the listing must not touch the widget's stored choices
+    // (choosing a unit stores it): from here on its preferences live in memory only.
+    zor::UserDefaults::setKeptInMemory(true);
+  }
   controller->setTemperatureUnitIndex(options.unitIndex);
 
   if (options.prometheus) {
     std::fputs(zor::PrometheusExposition::render(*controller).c_str(), stdout);
   } else if (options.json) {
     // Texts from hardware may hold bytes that are not UTF-8: replace them rather than fail.
-    std::string listing = zor::SensorListing::json(*controller)
+    std::string listing = zor::SensorListing::json(*controller, settings)
                               .dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
     std::printf("%s\n", listing.c_str());
   } else {
     const bool live = started.kind == zor::MachineStartup::Kind::ThisComputer;
     std::printf("Machine: %s (%s)\n", machine->name().c_str(),
                 live ? "this computer" : "simulated");
-    std::fputs(zor::SensorListing::text(*controller).c_str(), stdout);
+    std::fputs(zor::SensorListing::text(*controller, settings).c_str(), stdout);
   }
   if (controller->sensorArray().empty()) {
     // In JSON and metrics mode the output stays clean on standard output; the notice goes beside

@@ -482,18 +482,14 @@ std::string PluginController::localizedReadingAtDisplayIndex(std::int32_t displa
   return localizedReadingForSensorAtIndex(sensorIndices_[displayIndex]);
 }
 
-std::string PluginController::localizedReadingForSensorAtIndex(
-    std::int32_t sensorIndex, std::optional<std::int32_t> rawValue) {
-  ZORSensor* sensor = sensorAt(sensorIndex);
-  if (sensor == nullptr) return "";
-  std::int32_t quantityType = sensor->quantityType();
-  std::string unit = sensor->unit();
-  std::int32_t raw = rawValue ? *rawValue : sensor->rawValue();
-  if (raw == -1) return "---";
+namespace {
 
-  double value = sensor->valueConverter()->valueForRawSensorValue(raw);
+// Steps 6 to 10 of a reading: `value` of a sensor of quantity type
+// `quantityType` and unit `unit`, in the temperature unit `unitIndex`.
+std::string readingText(const ZORSensor& sensor, std::int32_t quantityType, std::string unit,
+                        double value, std::int32_t unitIndex) {
   if (quantityType == 1) {
-    switch (preferredTemperatureUnit_) {
+    switch (unitIndex) {
       case 0:
         unit = "C";
         break;
@@ -509,12 +505,35 @@ std::string PluginController::localizedReadingForSensorAtIndex(
         break;
     }
   }
-  int decimals = sensor->precision() == 1.0
-                     ? 0
-                     : decimalsForFormatTag(defaultFormatTagForQuantityType(quantityType));
+  int decimals =
+      sensor.precision() == 1.0
+          ? 0
+          : decimalsForFormatTag(PluginController::defaultFormatTagForQuantityType(quantityType));
   std::string localizedUnit = Bundle::pluginBundle().localizedString(unit, unit);
   // Temperature units follow the number directly; other units after one space.
   return formatNumber(value, decimals) + (quantityType == 1 ? "" : " ") + localizedUnit;
+}
+
+}  // namespace
+
+std::string PluginController::localizedReadingForSensorAtIndex(
+    std::int32_t sensorIndex, std::optional<std::int32_t> rawValue) {
+  ZORSensor* sensor = sensorAt(sensorIndex);
+  if (sensor == nullptr) return "";
+  std::int32_t quantityType = sensor->quantityType();
+  std::string unit = sensor->unit();
+  std::int32_t raw = rawValue ? *rawValue : sensor->rawValue();
+  if (raw == -1) return "---";
+
+  double value = sensor->valueConverter()->valueForRawSensorValue(raw);
+  return readingText(*sensor, quantityType, std::move(unit), value, preferredTemperatureUnit_);
+}
+
+std::string PluginController::localizedReadingForValue(std::int32_t sensorIndex, double value) {
+  ZORSensor* sensor = sensorAt(sensorIndex);
+  if (sensor == nullptr) return "";
+  return readingText(*sensor, sensor->quantityType(), sensor->unit(), value,
+                     preferredTemperatureUnit_);
 }
 
 std::int32_t PluginController::defaultFormatTagForQuantityType(std::int32_t quantityType) {

@@ -101,6 +101,9 @@ class PluginController : public std::enable_shared_from_this<PluginController> {
   // the sensor unless `rawValue` is given (a reading already taken).
   std::string localizedReadingForSensorAtIndex(std::int32_t sensorIndex,
                                                std::optional<std::int32_t> rawValue = std::nullopt);
+  // The reading text of `value` (in the sensor's own unit) as a display
+  // position would show it for that sensor: a limit next to its readings.
+  std::string localizedReadingForValue(std::int32_t sensorIndex, double value);
   static std::int32_t defaultFormatTagForQuantityType(std::int32_t quantityType);
   std::string relativePathForTypeIconAtDisplayIndex(std::int32_t displayIndex);
 

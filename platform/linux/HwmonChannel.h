@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/linux/HwmonKind.h"
+#include "platform/linux/HwmonLimits.h"
 
 namespace zor::linuxfs {
 
@@ -18,6 +19,7 @@ struct HwmonChannel {
   std::string inputPath;    // the "_input" file as opened (inside the root)
   std::string label;        // the "_label" file; empty when absent or unusable
   std::string configLabel;  // a lm-sensors "label" statement; empty when none
+  HwmonLimits limits;       // the chip's "_max" and "_crit", in published units
 
   // Set by HwmonNaming.
   std::string identity;  // device path, chip and channel: the same after every boot

@@ -20,9 +20,12 @@ std::size_t HwmonEntries::append(const LinuxRoot& root, PlistArray* services) {
                         {"HwmonSensorName", channel.sensorName},
                         {"HwmonKind", channel.kind->prefix},
                         {"ZORSimulation", PlistValue(std::move(simulation))}});
+    PlistDictionary& entry = *services->back().asDictionary();
+    if (channel.limits.max) entry["HwmonMax"] = PlistValue::integer(*channel.limits.max);
+    if (channel.limits.crit) entry["HwmonCrit"] = PlistValue::integer(*channel.limits.crit);
     if (channel.chip == "applesmc" && channel.kind->prefix == std::string("temp") &&
         AppleSMCKeyChannel::isKeyName(channel.label)) {
-      (*services->back().asDictionary())["SMCKey"] = channel.label;
+      entry["SMCKey"] = channel.label;
     }
   }
   return channels.size();

@@ -16,6 +16,9 @@
 //                           read of the entry: millidegrees Celsius, millivolts,
 //                           milliamperes, milliwatts, RPM or kilohertz;
 //                           absent while there is no reading
+//   "HwmonMax"            = the chip's upper limit ("_max"), in the units of
+//                           "HwmonValue"; absent when the chip publishes none
+//   "HwmonCrit"           = the chip's critical limit ("_crit"), the same way
 //   "ZORSimulation"       = { "HwmonInput" = the "_input" file as opened;
 //                             "HwmonKind" = as above }
 //

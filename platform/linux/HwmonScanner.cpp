@@ -92,6 +92,7 @@ void scanChip(const LinuxRoot& root, const SensorsConfigLabels& config, const st
         leaveOut(labelFile, "not UTF-8 text; the channel is named after its chip");
       }
     }
+    channel.limits = HwmonLimits::read(root, *folder, channel.channel(), *channel.kind);
     auto configLabel = config.labelFor(configName, channel.channel());
     if (configLabel && isUtf8(*configLabel)) channel.configLabel = *configLabel;
     channels->push_back(std::move(channel));

@@ -210,6 +210,46 @@ async function unsavedChoiceScenario(context, work) {
   }
 }
 
+// An own name and a limit below the reading for the sensor at the top of
+// the second tab, given in the first tab: after a reload the first tab shows
+// the warning colour and the second tab the name, on its front and in its
+// menus; the original name comes back from the second tab's back.
+async function ownNameScenario(page, second, sensor) {
+  await flipToBack(page);
+  await page.selectOption('#sensor0', String(sensor));
+  await page.waitForFunction(() => {  // the fields show the sensor chosen (the CPU has a limit)
+    const menu = document.getElementById('sensor0');
+    return document.getElementById('name0').placeholder ===
+        menu.options[menu.selectedIndex].textContent && document.getElementById('limit0').placeholder;
+  });
+  const original = await page.getAttribute('#name0', 'placeholder');
+  await page.fill('#name0', 'Pump room');
+  await page.press('#name0', 'Enter');
+  const value = parseFloat((await front(page))[0].reading.replace(',', '.'));
+  await page.fill('#limit0', String(Math.floor(value) - 5));
+  await page.press('#limit0', 'Enter');
+  await page.waitForFunction(() => document.getElementById('limit0').placeholder === '');
+  await flipToFront(page);
+  await page.reload();
+  await waitUntilShowing(page);
+  const warned = await page.$eval('#position0 .reading', (e) => [getComputedStyle(e).color,
+    getComputedStyle(document.documentElement).getPropertyValue('--warning').trim()]);
+  check('a reading above its own limit shows the warning colour',
+      warned[0] === 'rgb(235, 203, 139)' && warned[1] === '#ebcb8b', JSON.stringify(warned));
+  await second.reload();
+  await waitUntilShowing(second);
+  await flipToBack(second);
+  const named = [(await front(second))[0].name,
+    await second.$eval('#sensor1', (s, i) => s.options[i + 1].textContent, sensor)];
+  check('the own name shows on the front and in the menus of a second tab',
+      named.every((n) => n === 'Pump room'), JSON.stringify(named));
+  await second.click('#original0');
+  await second.waitForFunction(() => document.getElementById('name0').value === '');
+  await flipToFront(second);
+  const restored = (await front(second))[0].name;
+  check('the original name comes back', restored === original, `${restored} / ${original}`);
+}
+
 async function main() {
   const work = mkdtempSync(path.join(tmpdir(), 'zor-browser-'));
   const prefsDir = path.join(work, 'prefs');
@@ -338,6 +378,7 @@ async function main() {
     check('the second tab keeps its own choice over a reload',
         (await choices(second)).second === secondPick);
 
+    await ownNameScenario(page, second, before.first);
     check('the page raised no script errors', pageErrors.length === 0, pageErrors.join('; '));
     check('the choices were stored in the --prefs folder', readdirSync(prefsDir).length > 0);
 
