@@ -1,10 +1,12 @@
 #include "widget/OwnSensorSettings.h"
 
 #include <cmath>
+#include <vector>
 
 #include "platform/Bundle.h"
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
+#include "widget/MachinePreferenceKey.h"
 #include "widget/OwnSensorInput.h"
 
 namespace zor {
@@ -16,31 +18,20 @@ const PlistDictionary* dictionaryIn(const PlistDictionary& dictionary, const std
 }
 
 // Sets or removes `sensorID` in the dictionary `key` of the machine's
-// dictionary, starting from the domain as stored now, and writes it.
+// dictionary: that one entry is merged into the file as it is then, so
+// another instance's or host's choices in the same dictionary are kept.
 bool store(const std::string& machineSerialNumber, const char* key, const std::string& sensorID,
            std::optional<PlistValue> value) {
   const std::optional<std::string> domainName = Bundle::pluginBundle().bundleIdentifier();
   if (!domainName) return false;
   UserDefaults& defaults = UserDefaults::standard();
-  PlistDictionary domain =
-      defaults.persistentDomainForName(*domainName).value_or(PlistDictionary());
-  PlistDictionary machine;
-  if (const PlistDictionary* stored = dictionaryIn(domain, machineSerialNumber)) machine = *stored;
-  PlistDictionary settings;
-  if (const PlistDictionary* stored = dictionaryIn(machine, key)) settings = *stored;
+  const std::vector<std::string> path = {machinePreferenceKey(machineSerialNumber), key, sensorID};
   if (value) {
-    settings[sensorID] = std::move(*value);
+    defaults.setPersistentValue(*value, path, *domainName);
   } else {
-    settings.erase(sensorID);
+    defaults.removePersistentValue(path, *domainName);
   }
-  if (settings.empty()) {
-    machine.erase(key);
-  } else {
-    machine[key] = PlistValue(std::move(settings));
-  }
-  domain[machineSerialNumber] = PlistValue(std::move(machine));
-  defaults.setPersistentDomain(domain, *domainName);
-  return defaults.synchronize();
+  return defaults.synchronize(*domainName);
 }
 
 }  // namespace
@@ -51,7 +42,8 @@ OwnSensorSettings OwnSensorSettings::load(const std::string& machineSerialNumber
   if (!domainName) return settings;
   const std::optional<PlistDictionary> domain =
       UserDefaults::standard().persistentDomainForName(*domainName);
-  const PlistDictionary* machine = domain ? dictionaryIn(*domain, machineSerialNumber) : nullptr;
+  const PlistDictionary* machine =
+      domain ? dictionaryIn(*domain, machinePreferenceKey(machineSerialNumber)) : nullptr;
   if (machine == nullptr) return settings;
   if (const PlistDictionary* names = dictionaryIn(*machine, kNamesKey)) {
     for (const auto& [sensorID, value] : *names) {

@@ -18,6 +18,7 @@
 #include "sensors/ZORSensor.h"
 #include "sensors/ZORSensorValueConverter.h"
 #include "system/ZORMachineInfo.h"
+#include "widget/MachinePreferenceKey.h"
 #include "widget/ScriptBridge.h"
 #include "widget/StoredInstances.h"
 #include "widget/WindowScriptObject.h"
@@ -289,19 +290,6 @@ const PlistValue* memberOf(const PlistDictionary& dictionary, const std::string&
 // Seconds between 1970 and 2001, the reference date of property-list dates.
 constexpr double kReferenceDateOffset = 978307200.0;
 
-// The serial number as a key of the preferences file. Property-list text must
-// be well-formed UTF-8 without control characters, or other readers refuse
-// the whole file; each offending byte becomes U+FFFD, the same way on every
-// run, so the key stays stable.
-std::string machineKeyOf(const std::string& serialNumber) {
-  std::string key;
-  key.reserve(serialNumber.size());
-  for (char32_t c : Utf8::decode(serialNumber)) {
-    Utf8::append(key, c < 0x20 || c == 0x7F ? Utf8::kReplacement : c);
-  }
-  return key;
-}
-
 // A stored number as a signed 32-bit integer (the low bits of a wider one).
 std::int32_t int32Of(const PlistValue& value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value.integerValue().value_or(0)));
@@ -317,7 +305,7 @@ void PluginController::readPreferences() {
       UserDefaults::standard().persistentDomainForName(*domainName);
   if (!domain) return;
   const PlistValue* machineEntry =
-      memberOf(*domain, machineKeyOf(machineInfo_->machineSerialNumber()));
+      memberOf(*domain, machinePreferenceKey(machineInfo_->machineSerialNumber()));
   if (machineEntry == nullptr || !machineEntry->isDictionary()) return;
   const PlistDictionary& machine = *machineEntry->asDictionary();
 
@@ -346,7 +334,7 @@ bool PluginController::writePreferences(bool withUnit) {
   const std::optional<std::string> domainName = Bundle::pluginBundle().bundleIdentifier();
   if (!domainName || !machineInfo_) return true;  // a plug-in without a store keeps nothing
   UserDefaults& defaults = UserDefaults::standard();
-  const std::string machineKey = machineKeyOf(machineInfo_->machineSerialNumber());
+  const std::string machineKey = machinePreferenceKey(machineInfo_->machineSerialNumber());
   // The domain as it stands now, before this write: whom to forget is judged on it.
   const std::optional<PlistDictionary> domain = defaults.persistentDomainForName(*domainName);
 
