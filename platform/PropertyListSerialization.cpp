@@ -14,6 +14,8 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/Utf8.h"
+
 namespace zor {
 namespace {
 
@@ -21,6 +23,13 @@ struct PlistDeleter {
   void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistHandle = std::unique_ptr<void, PlistDeleter>;
+
+// True when `text` is well-formed UTF-8: what is written again must be readable.
+bool isUtf8(std::string_view text) {
+  std::string again;
+  for (char32_t codePoint : Utf8::decode(text)) Utf8::append(again, codePoint);
+  return again == text;
+}
 
 std::optional<PlistValue> fromNode(plist_t node, std::string* error) {
   switch (plist_get_node_type(node)) {
@@ -46,8 +55,15 @@ std::optional<PlistValue> fromNode(plist_t node, std::string* error) {
       // process) on a string with a NUL byte inside, which a damaged binary
       // property list can hold.
       uint64_t length = 0;
+      // The XML reader takes any bytes, but the binary writer cannot convert
+      // ill-formed UTF-8, so such a string is refused rather than kept.
       const char* text = plist_get_string_ptr(node, &length);
-      return PlistValue(text != nullptr ? std::string(text, length) : std::string());
+      std::string value = text != nullptr ? std::string(text, length) : std::string();
+      if (!isUtf8(value)) {
+        if (error) *error = "a string that is not UTF-8";
+        return std::nullopt;
+      }
+      return PlistValue(std::move(value));
     }
     case PLIST_DATA: {
       char* bytes = nullptr;
@@ -87,6 +103,11 @@ std::optional<PlistValue> fromNode(plist_t node, std::string* error) {
         }
         std::string name(key != nullptr ? key : "");
         std::free(key);
+        if (!isUtf8(name)) {
+          if (error) *error = "a key that is not UTF-8";
+          std::free(iter);
+          return std::nullopt;
+        }
         auto value = fromNode(item, error);
         if (!value) {
           std::free(iter);

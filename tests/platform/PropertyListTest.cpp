@@ -28,8 +28,12 @@ TEST(PropertyListTest, RoundTripsEveryTypeInBothForms) {
 }
 
 TEST(PropertyListTest, RefusesWhatIsNotAPropertyList) {
-  for (std::string_view bytes : {std::string_view(""), std::string_view("hello"),
-                                 std::string_view("<plist><dict><key>a</key>")}) {
+  for (std::string_view bytes :
+       {std::string_view(""), std::string_view("hello"),
+        std::string_view("<plist><dict><key>a</key>"),
+        // Ill-formed UTF-8 would be written as a binary file nobody reads.
+        std::string_view("<plist><string>\xbe</string></plist>"),
+        std::string_view("<plist><dict><key>\xbe</key><true/></dict></plist>")}) {
     std::string error;
     EXPECT_FALSE(parsePropertyList(bytes, &error).has_value()) << bytes;
     EXPECT_FALSE(error.empty());
