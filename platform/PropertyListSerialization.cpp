@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -139,7 +140,10 @@ plist_t toNode(const PlistValue& value) {
       return plist_new_data(reinterpret_cast<const char*>(data.data()), data.size());
     }
     case PlistValue::Type::Date: {
-      double seconds = *value.dateValue();
+      // libplist holds a date as 32-bit whole seconds and microseconds; a
+      // date beyond them is written as the nearest one they hold.
+      double seconds = std::clamp(*value.dateValue(), double{INT32_MIN}, double{INT32_MAX});
+      if (std::isnan(seconds)) seconds = 0;
       double whole = std::floor(seconds);
       return plist_new_date(static_cast<int32_t>(whole),
                             static_cast<int32_t>(std::lround((seconds - whole) * 1e6)));

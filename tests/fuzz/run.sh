@@ -3,8 +3,8 @@
 # bounded time, two at a time: FUZZ_SECONDS each (default 15). A crash, a
 # leak, a hang (-timeout=2) or running out of memory (-rss_limit_mb=512)
 # fails the run; the reproducing input is left beside the target's log in
-# <build>/fuzz-logs/<target>/. New inputs go to that folder's corpus, never
-# to the checkout.
+# <build>/fuzz-logs/<target>/ (FUZZ_LOGS names another folder). New inputs
+# go to that folder's corpus, never to the checkout.
 #   tests/fuzz/run.sh [build-dir] [target...]
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -12,7 +12,7 @@ build=${1:-build/fuzz}
 shift $(( $# > 0 ? 1 : 0 ))
 seconds=${FUZZ_SECONDS:-15}
 parallel=${FUZZ_PARALLEL:-2}
-logs="$build/fuzz-logs"
+logs=${FUZZ_LOGS:-$build/fuzz-logs}
 
 dictionary_of() {
   case "$1" in

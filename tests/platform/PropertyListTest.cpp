@@ -49,6 +49,19 @@ TEST(PropertyListTest, NumbersReadAcrossTypes) {
   EXPECT_NE(PlistValue::integer(1), PlistValue::unsignedInteger(1));
 }
 
+// A date holds 32-bit seconds once written; beyond them it is the nearest one.
+TEST(PropertyListTest, DatesBeyondTheWrittenRangeAreWrittenAsTheNearest) {
+  const std::pair<double, double> rows[] = {
+      {-2147483648.5, -2147483648.0}, {1e12, 2147483647.0}, {-1e12, -2147483648.0}};
+  for (const auto& [date, written] : rows) {
+    for (PlistFormat format : {PlistFormat::XML, PlistFormat::Binary}) {
+      auto back = parsePropertyList(serializePropertyList(PlistValue::date(date), format));
+      ASSERT_TRUE(back.has_value()) << date;
+      EXPECT_EQ(back->dateValue(), written) << date;
+    }
+  }
+}
+
 TEST(PropertyListTest, FileWriteIsAtomicAndReadable) {
   auto dir = std::filesystem::temp_directory_path() / "zor-plist-test";
   std::filesystem::create_directories(dir);
