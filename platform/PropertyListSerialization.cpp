@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/BinaryPropertyListStrings.h"
 #include "platform/Utf8.h"
 
 namespace zor {
@@ -179,6 +180,10 @@ bool looksLikePropertyList(std::string_view bytes) {
 std::optional<PlistValue> parsePropertyList(std::string_view bytes, std::string* error) {
   if (bytes.empty() || bytes.size() > UINT32_MAX || !looksLikePropertyList(bytes)) {
     if (error) *error = "not a property list";
+    return std::nullopt;
+  }
+  if (BinaryPropertyListStrings::holdNul(bytes)) {
+    if (error) *error = "a string with a NUL character";
     return std::nullopt;
   }
   plist_t root = nullptr;

@@ -33,7 +33,12 @@ TEST(PropertyListTest, RefusesWhatIsNotAPropertyList) {
         std::string_view("<plist><dict><key>a</key>"),
         // Ill-formed UTF-8 would be written as a binary file nobody reads.
         std::string_view("<plist><string>\xbe</string></plist>"),
-        std::string_view("<plist><dict><key>\xbe</key><true/></dict></plist>")}) {
+        std::string_view("<plist><dict><key>\xbe</key><true/></dict></plist>"),
+        // A key holding a NUL (UTF-16 "a\0"), which libplist would assert on.
+        std::string_view("bplist00\xd1\x01\x02\x62\0a\0\0\x09\x08\x0b\x10"
+                         "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x03"
+                         "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x11",
+                         52)}) {
     std::string error;
     EXPECT_FALSE(parsePropertyList(bytes, &error).has_value()) << bytes;
     EXPECT_FALSE(error.empty());
