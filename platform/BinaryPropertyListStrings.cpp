@@ -56,32 +56,23 @@ bool BinaryPropertyListStrings::holdNul(std::string_view bytes) {
   const std::uint64_t table = bigEndian(bytes, trailer + 24, 8);
   if (offsetWidth < 1 || offsetWidth > 8 || table > trailer) return false;
 
-  // Where a NUL lies: an ASCII one at any byte, a UTF-16 one at a byte pair
-  // (kept apart by the parity of its position, as a string's units are).
-  // A string running into the offset table or the trailer counts too:
-  // libplist refuses it anyway.
-  std::vector<std::size_t> asciiZeros, utf16Zeros[2];
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != 0) continue;
-    asciiZeros.push_back(i);
-    if (i + 1 < bytes.size() && bytes[i + 1] == 0) utf16Zeros[i % 2].push_back(i);
+  // Where a UTF-16 NUL lies, kept apart by the parity of its position as a
+  // string's units are. A string running into the offset table or the
+  // trailer counts too: libplist refuses it anyway.
+  std::vector<std::size_t> zeros[2];
+  for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+    if (bytes[i] == 0 && bytes[i + 1] == 0) zeros[i % 2].push_back(i);
   }
 
   const std::uint64_t listed = std::min<std::uint64_t>(objects, (trailer - table) / offsetWidth);
   for (std::uint64_t n = 0; n < listed; ++n) {
     const std::uint64_t offset = bigEndian(bytes, table + n * offsetWidth, offsetWidth);
-    if (offset >= bytes.size()) continue;
-    const unsigned type = static_cast<unsigned char>(bytes[offset]) >> 4;
-    if (type != 0x5 && type != 0x6) continue;
+    if (offset >= bytes.size() || static_cast<unsigned char>(bytes[offset]) >> 4 != 0x6) continue;
     std::uint64_t count = 0;
     std::size_t start = 0;
     if (!countOf(bytes, offset, &count, &start)) continue;
-    const std::size_t unit = type == 0x5 ? 1 : 2;
-    const std::uint64_t length =
-        std::min<std::uint64_t>(count, (bytes.size() - start) / unit) * unit;
-    const bool nul = unit == 1 ? anyWithin(asciiZeros, start, length)
-                               : anyWithin(utf16Zeros[start % 2], start, length);
-    if (nul) return true;
+    const std::uint64_t length = std::min<std::uint64_t>(count, (bytes.size() - start) / 2) * 2;
+    if (anyWithin(zeros[start % 2], start, length)) return true;
   }
   return false;
 }
