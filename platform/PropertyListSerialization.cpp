@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,8 +13,10 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/BinaryPropertyListStrings.h"
 #include "platform/PropertyListLimits.h"
 #include "platform/RegularFileReader.h"
+#include "platform/Utf8.h"
 
 namespace zor {
 namespace {
@@ -22,6 +25,13 @@ struct PlistDeleter {
   void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistHandle = std::unique_ptr<void, PlistDeleter>;
+
+// True when `text` is well-formed UTF-8: what is written again must be readable.
+bool isUtf8(std::string_view text) {
+  std::string again;
+  for (char32_t codePoint : Utf8::decode(text)) Utf8::append(again, codePoint);
+  return again == text;
+}
 
 std::optional<PlistValue> fromNode(plist_t node, std::string* error) {
   switch (plist_get_node_type(node)) {
@@ -47,8 +57,15 @@ std::optional<PlistValue> fromNode(plist_t node, std::string* error) {
       // process) on a string with a NUL byte inside, which a damaged binary
       // property list can hold.
       uint64_t length = 0;
+      // The XML reader takes any bytes, but the binary writer cannot convert
+      // ill-formed UTF-8, so such a string is refused rather than kept.
       const char* text = plist_get_string_ptr(node, &length);
-      return PlistValue(text != nullptr ? std::string(text, length) : std::string());
+      std::string value = text != nullptr ? std::string(text, length) : std::string();
+      if (!isUtf8(value)) {
+        if (error) *error = "a string that is not UTF-8";
+        return std::nullopt;
+      }
+      return PlistValue(std::move(value));
     }
     case PLIST_DATA: {
       char* bytes = nullptr;
@@ -88,6 +105,11 @@ std::optional<PlistValue> fromNode(plist_t node, std::string* error) {
         }
         std::string name(key != nullptr ? key : "");
         std::free(key);
+        if (!isUtf8(name)) {
+          if (error) *error = "a key that is not UTF-8";
+          std::free(iter);
+          return std::nullopt;
+        }
         auto value = fromNode(item, error);
         if (!value) {
           std::free(iter);
@@ -119,7 +141,10 @@ plist_t toNode(const PlistValue& value) {
       return plist_new_data(reinterpret_cast<const char*>(data.data()), data.size());
     }
     case PlistValue::Type::Date: {
-      double seconds = *value.dateValue();
+      // libplist holds a date as 32-bit whole seconds and microseconds; a
+      // date beyond them is written as the nearest one they hold.
+      double seconds = std::clamp(*value.dateValue(), double{INT32_MIN}, double{INT32_MAX});
+      if (std::isnan(seconds)) seconds = 0;
       double whole = std::floor(seconds);
       return plist_new_date(static_cast<int32_t>(whole),
                             static_cast<int32_t>(std::lround((seconds - whole) * 1e6)));
@@ -160,6 +185,10 @@ std::optional<PlistValue> parsePropertyList(std::string_view bytes, std::string*
   // Converting recurses once per level, in the library and here.
   if (auto refused = PropertyListLimits::refusal(bytes)) {
     if (error) *error = *refused;
+    return std::nullopt;
+  }
+  if (BinaryPropertyListStrings::holdNul(bytes)) {
+    if (error) *error = "a string with a NUL character";
     return std::nullopt;
   }
   plist_t root = nullptr;

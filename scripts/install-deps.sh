@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config python3
           libplist-dev libplist++-dev libicu-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
           libcpp-httplib-dev nlohmann-json3-dev libssl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev
+          clang libclang-rt-dev llvm)
 packages+=("$@")
 
 missing=()

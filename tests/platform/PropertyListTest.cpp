@@ -28,8 +28,17 @@ TEST(PropertyListTest, RoundTripsEveryTypeInBothForms) {
 }
 
 TEST(PropertyListTest, RefusesWhatIsNotAPropertyList) {
-  for (std::string_view bytes : {std::string_view(""), std::string_view("hello"),
-                                 std::string_view("<plist><dict><key>a</key>")}) {
+  for (std::string_view bytes :
+       {std::string_view(""), std::string_view("hello"),
+        std::string_view("<plist><dict><key>a</key>"),
+        // Ill-formed UTF-8 would be written as a binary file nobody reads.
+        std::string_view("<plist><string>\xbe</string></plist>"),
+        std::string_view("<plist><dict><key>\xbe</key><true/></dict></plist>"),
+        // A key holding a NUL (UTF-16 "a\0"), which libplist would assert on.
+        std::string_view("bplist00\xd1\x01\x02\x62\0a\0\0\x09\x08\x0b\x10"
+                         "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x03"
+                         "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x11",
+                         52)}) {
     std::string error;
     EXPECT_FALSE(parsePropertyList(bytes, &error).has_value()) << bytes;
     EXPECT_FALSE(error.empty());
@@ -43,6 +52,19 @@ TEST(PropertyListTest, NumbersReadAcrossTypes) {
   EXPECT_FALSE(PlistValue::real(1e300).integerValue().has_value());
   EXPECT_EQ(PlistValue::unsignedInteger(0x8000000000000800ull).realValue(), 0x1.0000000000001p63);
   EXPECT_NE(PlistValue::integer(1), PlistValue::unsignedInteger(1));
+}
+
+// A date holds 32-bit seconds once written; beyond them it is the nearest one.
+TEST(PropertyListTest, DatesBeyondTheWrittenRangeAreWrittenAsTheNearest) {
+  const std::pair<double, double> rows[] = {
+      {-2147483648.5, -2147483648.0}, {1e12, 2147483647.0}, {-1e12, -2147483648.0}};
+  for (const auto& [date, written] : rows) {
+    for (PlistFormat format : {PlistFormat::XML, PlistFormat::Binary}) {
+      auto back = parsePropertyList(serializePropertyList(PlistValue::date(date), format));
+      ASSERT_TRUE(back.has_value()) << date;
+      EXPECT_EQ(back->dateValue(), written) << date;
+    }
+  }
 }
 
 TEST(PropertyListTest, FileWriteIsAtomicAndReadable) {

@@ -1,0 +1,25 @@
+// The bridge's JSON requests, as a widget page sends them: decoded, their
+// arguments converted and the call made on the demo machine's controllers.
+
+#include "host/BridgeDispatcher.h"
+#include "platform/UserDefaults.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "widget/PluginLoader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace zor;
+  static const bool loaded = [] {
+    UserDefaults::setKeptInMemory(true);
+    loadPlugin();
+    return true;
+  }();
+  (void)loaded;
+  ScopedLogCapture log;
+  static fuzz::InstalledProfile machine(fuzz::checkoutProfile("machines/intel-notebook.plist"));
+  host::BridgeDispatcher dispatcher;
+  fuzz::Pieces requests({data, size});
+  while (!requests.empty()) dispatcher.handleText(fuzz::textOf(requests.next()));
+  // The choices are kept in memory; forgetting them keeps one input from the next.
+  UserDefaults::standard().removePersistentDomainForName("org.zorsensors.widget.sensors");
+  return 0;
+}
