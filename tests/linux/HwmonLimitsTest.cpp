@@ -41,7 +41,7 @@ TEST_F(HwmonLimitsTest, ChipLimitsAreTheSensorsHardwareLimits) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TreeCopy tree("desktop-nct6798");
+    ScratchTree tree("desktop-nct6798");
     if (!c.file.empty()) std::ofstream(tree / c.file) << c.contents << "\n";
     install(tree.dir());
     auto listed = listing();

@@ -3,7 +3,7 @@
 
 #include "cpu/CPUStatusBlock.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;

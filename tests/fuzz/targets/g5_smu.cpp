@@ -5,7 +5,7 @@
 #include "legacy/ZORMPUInfo.h"
 #include "legacy/ZORSMUInfo.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;

@@ -2,7 +2,7 @@
 // installed, and every sensor the families find on it read once.
 
 #include "tests/fuzz/FuzzSupport.h"
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;

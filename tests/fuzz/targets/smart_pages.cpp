@@ -7,7 +7,7 @@
 #include "smart/ZORSMARTStorageDevice.h"
 #include "smart/ZORSMARTVendorAttribute.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "widget/PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;
