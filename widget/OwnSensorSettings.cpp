@@ -28,9 +28,17 @@ bool store(const std::string& machineSerialNumber, const char* key, const std::s
   const std::vector<std::string> path = {machinePreferenceKey(machineSerialNumber), key, sensorID};
   if (value) {
     defaults.setPersistentValue(*value, path, *domainName);
-  } else {
-    defaults.removePersistentValue(path, *domainName);
+    return defaults.synchronize(*domainName);
   }
+  defaults.removePersistentValue(path, *domainName);
+  if (!defaults.synchronize(*domainName)) return false;
+  // The last own setting taken away takes its dictionary with it, so a file
+  // without own settings looks as it did before they existed.
+  const std::optional<PlistDictionary> domain = defaults.persistentDomainForName(*domainName);
+  const PlistDictionary* machine = domain ? dictionaryIn(*domain, path[0]) : nullptr;
+  const PlistDictionary* settings = machine ? dictionaryIn(*machine, key) : nullptr;
+  if (settings == nullptr || !settings->empty()) return true;
+  defaults.removePersistentValue({path[0], key}, *domainName);
   return defaults.synchronize(*domainName);
 }
 

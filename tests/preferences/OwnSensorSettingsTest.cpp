@@ -115,12 +115,20 @@ TEST_F(OwnSensorSettingsTest, OwnKeysLiveBesideTheWidgetsKeys) {
   EXPECT_EQ(again->preferredTemperatureUnitIndex(), 1);
   again->setTemperatureUnitIndex(0);
   expected["IndexOfTemperatureUnit"] = number(0);
+  // A choice stamps its instance as used, so the least recently used can be forgotten.
+  PlistDictionary now = stored();
+  const PlistValue* stamp = now[kSerial].find("A:LastUsed");
+  ASSERT_NE(stamp, nullptr);
+  machine["A:LastUsed"] = *stamp;
+  expected[kSerial] = PlistValue(machine);
   EXPECT_EQ(xml(stored()), xml(expected));
 
   // Giving back the original name and removing the limit leave no key of ours.
   EXPECT_EQ(Ops::setOwnSensorNameAtIndex(*again, 0, ""), "");
   EXPECT_EQ(Ops::setOwnSensorLimitAtIndex(*again, 1, " "), "");
-  expected[kSerial] = PlistValue(machineBefore);
+  PlistDictionary machineAfter = machineBefore;
+  machineAfter["A:LastUsed"] = machine["A:LastUsed"];
+  expected[kSerial] = PlistValue(machineAfter);
   EXPECT_EQ(xml(stored()), xml(expected));
 }
 
