@@ -15,9 +15,9 @@
 #include "platform/PropertyListSerialization.h"
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
+#include "plugin/PluginLoader.h"
 #include "system/ZORMachineInfo.h"
 #include "widget/PluginController.h"
-#include "plugin/PluginLoader.h"
 #include "widget/StoredInstances.h"
 
 namespace {

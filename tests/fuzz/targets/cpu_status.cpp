@@ -2,8 +2,8 @@
 // machine's CPU monitor in place of its own and read by the CPU sensors.
 
 #include "cpu/CPUStatusBlock.h"
-#include "tests/fuzz/FuzzSupport.h"
 #include "plugin/PluginLoader.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;

@@ -4,8 +4,8 @@
 
 #include "legacy/ZORMPUInfo.h"
 #include "legacy/ZORSMUInfo.h"
-#include "tests/fuzz/FuzzSupport.h"
 #include "plugin/PluginLoader.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;

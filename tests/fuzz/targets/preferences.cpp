@@ -3,8 +3,8 @@
 
 #include "host/BridgeDispatcher.h"
 #include "platform/UserDefaults.h"
-#include "tests/fuzz/FuzzSupport.h"
 #include "plugin/PluginLoader.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;

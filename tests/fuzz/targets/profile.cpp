@@ -1,8 +1,8 @@
 // Machine profiles (--machine FILE): parsed, built into a machine,
 // installed, and every sensor the families find on it read once.
 
-#include "tests/fuzz/FuzzSupport.h"
 #include "plugin/PluginLoader.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;

@@ -2,12 +2,12 @@
 // decoded alone, then answered by the demo machine's disk in place of its
 // own pages and read by the disk's sensors.
 
+#include "plugin/PluginLoader.h"
 #include "smart/ZORATADeviceIdentification.h"
 #include "smart/ZORATASMARTThresholdValue.h"
 #include "smart/ZORSMARTStorageDevice.h"
 #include "smart/ZORSMARTVendorAttribute.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "plugin/PluginLoader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;
