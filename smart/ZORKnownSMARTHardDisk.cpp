@@ -1,5 +1,8 @@
 #include "smart/ZORKnownSMARTHardDisk.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "platform/PropertyListSerialization.h"
 #include "platform/StringFormat.h"
 #include "platform/SystemLog.h"
@@ -11,6 +14,44 @@ namespace {
 
 constexpr std::size_t kMaximumFieldLength = 256;
 constexpr int kEndOfFile = -1;
+
+// The regular-expression compiler copies the operand of every "+" and of
+// every "{m,n}" once per repetition, nested copies multiplying, so
+// "a++++...+" of a hundred pluses asks for more memory than the machine has.
+// A pattern whose copies multiply beyond this is refused like one that does
+// not compile; the table's own patterns stay below 8.
+constexpr double kMostPatternCopies = 1024;
+
+bool patternCopiesStayBounded(std::string_view pattern) {
+  double copies = 1;
+  for (std::size_t i = 0; i < pattern.size() && copies <= kMostPatternCopies; ++i) {
+    const char c = pattern[i];
+    if (c == '\\') {
+      ++i;
+    } else if (c == '[') {  // a bracket expression: "]" first is a member, not its end
+      std::size_t end = i + 1;
+      if (end < pattern.size() && pattern[end] == '^') ++end;
+      if (end < pattern.size() && pattern[end] == ']') ++end;
+      while (end < pattern.size() && pattern[end] != ']') ++end;
+      i = end;
+    } else if (c == '+') {
+      copies *= 2;
+    } else if (c == '{') {
+      double largest = 0;
+      double number = 0;
+      for (++i; i < pattern.size() && pattern[i] != '}'; ++i) {
+        if (pattern[i] >= '0' && pattern[i] <= '9') {
+          number = number * 10 + (pattern[i] - '0');
+          largest = std::max(largest, number);
+        } else {
+          number = 0;
+        }
+      }
+      copies *= largest + 1;
+    }
+  }
+  return copies <= kMostPatternCopies;
+}
 
 // Reads the table text one byte at a time, never past its end.
 class TableReader {
@@ -91,7 +132,8 @@ std::shared_ptr<ZORKnownSMARTHardDisk> ZORKnownSMARTHardDisk::diskWithMatchStrin
 bool ZORKnownSMARTHardDisk::initWithMatchString(const char* matchString, std::uint8_t attribID,
                                                 const char* name) {
   if (matchString == nullptr || name == nullptr || compiled_) return false;
-  if (regcomp(&expression_, matchString, REG_EXTENDED | REG_NOSUB) != 0) {
+  if (!patternCopiesStayBounded(matchString) ||
+      regcomp(&expression_, matchString, REG_EXTENDED | REG_NOSUB) != 0) {
     SystemLog::writeFormat("Could not accept regular expression '%s'\n", matchString);
     return false;
   }

@@ -81,9 +81,17 @@ TEST(KnownSMARTHardDiskTest, PatternsMatchAnywhereUnlessAnchoredAndKeepCase) {
     ASSERT_NE(disk, nullptr);
     EXPECT_EQ(disk->matchesProductName(productName), matches) << pattern;
   }
-  ScopedLogCapture log;
-  EXPECT_EQ(ZORKnownSMARTHardDisk::diskWithMatchString("a[", 1, "x"), nullptr);
-  EXPECT_EQ(log.lines(), std::vector<std::string>{"Could not accept regular expression 'a['\n"});
+  // A pattern that does not compile, and ones whose compiled form would take
+  // gigabytes (each "+" and "{m,n}" copies what it repeats), are refused alike.
+  const std::vector<std::string> refused = {"a[", "s" + std::string(120, '+'), "((a{99}){99}){99}"};
+  for (const std::string& pattern : refused) {
+    ScopedLogCapture log;
+    EXPECT_EQ(ZORKnownSMARTHardDisk::diskWithMatchString(pattern.c_str(), 1, "x"), nullptr);
+    EXPECT_EQ(log.lines(),
+              std::vector<std::string>{"Could not accept regular expression '" + pattern + "'\n"});
+  }
+  EXPECT_NE(ZORKnownSMARTHardDisk::diskWithMatchString("^[+]{2}[0-9]+-[0-9]+x{3}", 1, "x"),
+            nullptr);
 }
 
 // Every data row of our own table must make a record; no path, no table.
