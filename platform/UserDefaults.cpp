@@ -346,10 +346,7 @@ void UserDefaults::removePersistentDomainForName(const std::string& name) {
   std::lock_guard<std::mutex> lock(mutex_);
   Domain& domain = domainAt(path);
   domain.contents.clear();
-  domain.changedKeys.clear();
-  domain.removedKeys.clear();
-  domain.valueChanges.clear();
-  domain.changeOfEntry.clear();
+  domain.clearChanges();
   domain.removeAll = true;
   domain.seen = true;
 }
@@ -414,11 +411,7 @@ bool UserDefaults::synchronize(const std::string& name) {
 
 bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
   if (keptInMemory) {
-    domain.changedKeys.clear();
-    domain.removedKeys.clear();
-    domain.valueChanges.clear();
-    domain.changeOfEntry.clear();
-    domain.removeAll = false;
+    domain.clearChanges();
     return true;
   }
   const std::string directory = path.substr(0, path.rfind('/'));
@@ -479,11 +472,7 @@ bool UserDefaults::synchronizeDomain(const std::string& path, Domain& domain) {
   ::close(lockFd);  // releases the lock
   if (!ok) return false;
   domain.contents = std::move(merged);
-  domain.changedKeys.clear();
-  domain.removedKeys.clear();
-  domain.valueChanges.clear();
-  domain.changeOfEntry.clear();
-  domain.removeAll = false;
+  domain.clearChanges();
   return true;
 }
 

@@ -100,6 +100,14 @@ class UserDefaults {
     bool pending() const {
       return removeAll || !changedKeys.empty() || !removedKeys.empty() || !valueChanges.empty();
     }
+    // Forgets every recorded change (written, or superseded by a removal).
+    void clearChanges() {
+      changedKeys.clear();
+      removedKeys.clear();
+      valueChanges.clear();
+      changeOfEntry.clear();
+      removeAll = false;
+    }
   };
   Domain& domainAt(const std::string& path);
   void changeValue(ValueChange change, const std::string& name);

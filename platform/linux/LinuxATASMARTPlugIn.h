@@ -8,29 +8,23 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/IOCFPlugInInterface.h"
-#include "platform/LedgerReferenceCount.h"
+#include "platform/ATASMARTPlugIn.h"
 #include "platform/linux/AtaDiskSession.h"
 #include "platform/linux/LinuxATADisk.h"
 
 namespace zor {
 
-class LinuxATASMARTPlugIn final : public iokit::IOCFPlugInInterface {
+class LinuxATASMARTPlugIn final : public ATASMARTPlugIn {
  public:
   LinuxATASMARTPlugIn(std::shared_ptr<linuxfs::LinuxATADisk> disk,
                       std::shared_ptr<linuxfs::AtaDiskSession> session,
                       std::shared_ptr<ReferenceLedger> ledger);
 
-  iokit::kern_return_t QueryInterface(const iokit::CFUUIDBytes& interfaceID,
-                                      iokit::IOUnknown** result) override;
-  std::uint32_t AddRef() override { return references_.addRef(); }
-  std::uint32_t Release() override;
-
  private:
+  iokit::kern_return_t makeSMARTInterface(iokit::IOUnknown** result) override;
+
   std::shared_ptr<linuxfs::LinuxATADisk> disk_;
   std::shared_ptr<linuxfs::AtaDiskSession> session_;
-  std::shared_ptr<ReferenceLedger> ledger_;
-  LedgerReferenceCount references_;
 };
 
 }  // namespace zor

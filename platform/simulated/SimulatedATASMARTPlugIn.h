@@ -8,13 +8,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/IOCFPlugInInterface.h"
-#include "platform/LedgerReferenceCount.h"
+#include "platform/ATASMARTPlugIn.h"
 #include "platform/simulated/SimulatedATASMARTDisk.h"
 
 namespace zor {
 
-class SimulatedATASMARTPlugIn final : public iokit::IOCFPlugInInterface {
+class SimulatedATASMARTPlugIn final : public ATASMARTPlugIn {
  public:
   // Counts one open on the disk.
   SimulatedATASMARTPlugIn(std::shared_ptr<SimulatedATASMARTDisk> disk,
@@ -22,15 +21,10 @@ class SimulatedATASMARTPlugIn final : public iokit::IOCFPlugInInterface {
   // Counts one close on the disk.
   ~SimulatedATASMARTPlugIn() override;
 
-  iokit::kern_return_t QueryInterface(const iokit::CFUUIDBytes& interfaceID,
-                                      iokit::IOUnknown** result) override;
-  std::uint32_t AddRef() override { return references_.addRef(); }
-  std::uint32_t Release() override;
-
  private:
+  iokit::kern_return_t makeSMARTInterface(iokit::IOUnknown** result) override;
+
   std::shared_ptr<SimulatedATASMARTDisk> disk_;
-  std::shared_ptr<ReferenceLedger> ledger_;
-  LedgerReferenceCount references_;
 };
 
 }  // namespace zor
