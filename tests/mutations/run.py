@@ -65,7 +65,7 @@ def run_program(program):
     try:
         done = subprocess.run([str(BUILD / "tests" / f"test_{program}"), "--gtest_brief=1"],
                               cwd=BUILD / "tests", env=TEST_ENV, capture_output=True, text=True,
-                              timeout=TEST_TIMEOUT)
+                              errors="replace", timeout=TEST_TIMEOUT)
     except subprocess.TimeoutExpired:
         return f"test_{program}: timeout"
     if done.returncode == 0:
