@@ -129,6 +129,9 @@ def main(args):
         return 2
     full = args[0] == "--full"
     args = args[1:] if full else args
+    if not args or args[0].startswith("-"):
+        print(__doc__)
+        return 0 if args[:1] in (["-h"], ["--help"]) else 2
     label, only = args[0], set(args[1:])
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     if shutil.which("ccache"):
