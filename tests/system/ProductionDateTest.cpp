@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/Clock.h"
 #include "platform/GregorianCalendar.h"
 #include "system/SystemTestMachine.h"
@@ -22,12 +24,8 @@ std::optional<double> estimateFor(const std::string& serial, std::int32_t year) 
 TEST(ProductionDateTest, IsTheMondayOfTheProductionWeek) {
   ScopedEnvironment environment = utcEnglish();
   using YearWeek = std::pair<std::int32_t, std::int32_t>;
-  struct Case {
-    const char* serial;
-    std::int32_t evaluatedIn;
-    std::optional<YearWeek> yearAndWeek;
-  };
-  const Case cases[] = {
+  // {serial number, year the estimate is made in, year and week produced}
+  const std::tuple<const char*, std::int32_t, std::optional<YearWeek>> cases[] = {
       // Eleven characters: year digit and week as digits at positions 2 to 4.
       {"W8815ABCDEF", 2026, YearWeek{2018, 15}},
       {"W8815ABCDEF", 2029, YearWeek{2028, 15}},
@@ -47,15 +45,15 @@ TEST(ProductionDateTest, IsTheMondayOfTheProductionWeek) {
       // before the American week 1 of 2020, which starts on 29 December 2019.
       {"ABCDEFGHIJ", 2026, YearWeek{2019, 52}},
   };
-  for (const Case& c : cases) {
-    const std::optional<double> date = estimateFor(c.serial, c.evaluatedIn);
-    ASSERT_EQ(date.has_value(), c.yearAndWeek.has_value()) << c.serial;
+  for (const auto& [serial, evaluatedIn, yearAndWeek] : cases) {
+    const std::optional<double> date = estimateFor(serial, evaluatedIn);
+    ASSERT_EQ(date.has_value(), yearAndWeek.has_value()) << serial;
     if (!date) continue;
     const auto parts = GregorianCalendar::current().componentsOfDate(*date);
     ASSERT_TRUE(parts);
-    EXPECT_EQ(parts->weekday, 2) << c.serial;  // Monday
-    EXPECT_EQ(parts->yearForWeekOfYear, c.yearAndWeek->first) << c.serial;
-    EXPECT_EQ(parts->weekOfYear, c.yearAndWeek->second) << c.serial;
+    EXPECT_EQ(parts->weekday, 2) << serial;  // Monday
+    EXPECT_EQ(parts->yearForWeekOfYear, yearAndWeek->first) << serial;
+    EXPECT_EQ(parts->weekOfYear, yearAndWeek->second) << serial;
   }
 }
 

@@ -33,12 +33,10 @@ TEST(SystemServicesTest, VariablesAndTheirFailures) {
 
   char shortBuffer[4] = {'x', 'x', 'x', 'x'};
   std::uint32_t value = 0;
-  const int one[1] = {os::CTL_HW};
   const std::pair<std::function<int()>, int> cases[] = {
       {[&] { return os::sysctl(memsize, 2, &value, &size); }, ENOMEM},
       {[&] { return os::sysctlbyname("hw.model", shortBuffer, &size); }, ENOMEM},
       {[&] { return os::sysctlbyname("hw.l2cachesize", &value, &size); }, ENOENT},
-      {[&] { return os::sysctl(one, 1, &value, &size); }, EINVAL},
       {[&] { return os::sysctlbyname("hw.ncpu", nullptr, &size, &value, sizeof value); }, EPERM},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -50,6 +48,22 @@ TEST(SystemServicesTest, VariablesAndTheirFailures) {
   EXPECT_EQ(std::string(shortBuffer, 4), "MacP");
   Machine::install(nullptr);
   EXPECT_EQ(os::sysctlbyname("hw.ncpu", nullptr, &size), -1);
+}
+
+// A bad key is named in one line and nothing is loaded.
+TEST(SystemServicesTest, BadProfileKeysAreNamedInOneLine) {
+  const std::pair<std::string, PlistValue> cases[] = {
+      {"Sysctl/hw.ncpu", PlistValue(PlistDictionary{{"hw.ncpu", PlistValue::real(2.5)}})},
+      {"Processes/0/PID",
+       PlistValue(PlistArray{PlistValue(PlistDictionary{{"PID", number(1LL << 40)}})})}};
+  for (const auto& [mentioned, value] : cases) {
+    PlistDictionary profile = profileWithServices({});
+    profile[mentioned.substr(0, mentioned.find('/'))] = value;
+    std::string error;
+    EXPECT_EQ(Machine::fromProfile(PlistValue(profile), "bad.plist", &error), nullptr);
+    EXPECT_NE(error.find(mentioned), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  }
 }
 
 }  // namespace

@@ -30,10 +30,6 @@ PlistValue platformExpert(std::optional<std::string> serial) {
   return entry("IOPlatformExpertDevice", "Expert", properties);
 }
 
-PlistValue processorDevice(PlistDictionary properties) {
-  return entry("IOPlatformDevice", "CPU0", std::move(properties));
-}
-
 // An interface below the controller that carries the address.
 PlistValue networkInterface(const std::string& name, bool primary, PlistValue address) {
   return entry(
@@ -41,19 +37,13 @@ PlistValue networkInterface(const std::string& name, bool primary, PlistValue ad
       {entry("IONetworkInterface", name, {{"IOPrimaryInterface", PlistValue::boolean(primary)}})});
 }
 
-PlistValue deviceTree(PlistArray romChildren, PlistDictionary romProperties) {
-  return entry("IOPlatformExpertDevice", "device-tree", {},
-               {entry("IOService", "rom", std::move(romProperties), std::move(romChildren))});
-}
-
 PlistDictionary fullProfile() {
   PlistDictionary profile = profileWithServices({
       platformExpert("W89201ZX1AQ"),
       entry("IOPlatformDevice", "bus", {{"device_type", cString("pci")}}),
-      processorDevice({{"device_type", cString("cpu")},
-                       {"cpu-version", machineBytes(std::uint32_t{0x00800202})},
-                       {"max-clock-frequency", machineBytes(std::uint64_t{5000000000})},
-                       {"clock-frequency", machineBytes(std::uint32_t{1000})}}),
+      entry("IOPlatformDevice", "CPU0",
+            {{"device_type", cString("cpu")},
+             {"max-clock-frequency", machineBytes(std::uint64_t{5000000000})}}),
       entry(
           "IOPMrootDomain", "IOPMrootDomain",
           {{"Supported Features", PlistValue(PlistDictionary{{"Reduce Processor Speed", number(1)},
@@ -89,8 +79,9 @@ PlistDictionary fullProfile() {
                                                   {"ProductVersion", text("10.6.4")},
                                                   {"ProductBuildVersion", text("10F569")}})}};
   profile["DeviceTree"] =
-      deviceTree({entry("IOService", "boot-rom", {{"model", cString("MP41.0081.B07")}})},
-                 {{"version", cString("ROM 1")}, {"release-date", cString("01/02/2010")}});
+      entry("IOPlatformExpertDevice", "device-tree", {},
+            {entry("IOService", "rom", {},
+                   {entry("IOService", "boot-rom", {{"model", cString("MP41.0081.B07")}})})});
   return profile;
 }
 
