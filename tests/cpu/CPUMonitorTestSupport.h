@@ -2,10 +2,9 @@
 // Machines for the CPU-monitor tests: status blocks encoded byte by byte at
 // the driver's published offsets (header 20 bytes, 36 per core, 8-byte
 // trailer, little-endian, 64-bit fields on 4-byte boundaries; the fields the
-// sensors never read carry noise so that a misplaced read shows), driver
-// service entries around them, and a fixture that installs the machine, a
-// manual clock and a log capture and checks that every registry reference
-// taken during a test was given back.
+// sensors never read carry noise so that a misplaced read shows), and a
+// fixture that installs one driver on a manual clock with a log capture and
+// checks that every registry reference taken was given back.
 
 #include <gtest/gtest.h>
 
@@ -29,6 +28,7 @@ namespace zor::testing {
 constexpr const char* kDriverClass = "com_talvero_driver_TALVEROx86Monitoring";
 constexpr const char* kXeonKey = "EnableCoreTempReadingsForXeon10670";
 constexpr const char* kFrequencyKey = "EnableFrequencyReadingsForCPU10670";
+constexpr std::uint32_t kStartSeconds = 1'700'000'000u;
 
 struct CoreSpec {
   std::uint32_t updateTime = 0;
@@ -42,7 +42,6 @@ struct StatusSpec {
   std::uint64_t platformInfo = 0;
   std::uint32_t statusFlags = 0x1;
   std::vector<CoreSpec> cores{};
-  std::uint64_t turboRatioLimits = 0;
   // The core count written in the header, when it should differ from cores.size().
   std::optional<std::uint32_t> announcedCores{};
   // Bytes cut from the end of the encoded block.
@@ -71,12 +70,9 @@ inline PlistData encodeStatus(const StatusSpec& spec) {
     put(bytes, record + 20, 0xA5A5A5A5A5A5A5A5u, 8);  // not read by the sensors
     put(bytes, record + 28, core.busSpeedCode, 8);
   }
-  put(bytes, 20 + 36 * cores, spec.turboRatioLimits, 8);
   bytes.resize(bytes.size() - std::min(spec.truncateBy, bytes.size()));
   return bytes;
 }
-
-constexpr std::uint32_t kStartSeconds = 1'700'000'000u;
 
 // `count` cores, all refreshed at `updateTime` with the same reading.
 inline std::vector<CoreSpec> uniformCores(std::size_t count,
@@ -85,55 +81,36 @@ inline std::vector<CoreSpec> uniformCores(std::size_t count,
   return std::vector<CoreSpec>(count, CoreSpec{updateTime, thermalReading, 0, 0});
 }
 
-inline PlistValue waveCurve(double base, double amplitude, double period) {
-  return PlistValue(PlistDictionary{{"Base", PlistValue::real(base)},
-                                    {"Amplitude", PlistValue::real(amplitude)},
-                                    {"PeriodSeconds", PlistValue::real(period)}});
-}
-
-// Installs a machine per test on a manual clock; at the end checks that
-// every registry reference was given back and removes the user defaults the
-// CPU families read.
 class CPUMonitorTest : public ::testing::Test {
  protected:
-  static constexpr double kStart = kStartSeconds;
-
   void SetUp() override { ZORTALVEROx86Monitor::startRefreshClock(); }
   void TearDown() override {
-    if (machine_) {
-      EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
-          << "a registry reference was not given back";
-    }
+    expectReferencesReturned();
     Machine::install(nullptr);
     UserDefaults::standard().removeObjectForKey(kXeonKey);
     UserDefaults::standard().removeObjectForKey(kFrequencyKey);
   }
+  // Every registry reference taken on the installed machine was given back.
+  void expectReferencesReturned() {
+    EXPECT_TRUE(!machine_ || machine_->registry().outstandingReferences() == 0);
+  }
 
-  std::uint32_t now() { return static_cast<std::uint32_t>(clock_.clock().now()); }
-
-  // One driver with the given block and brand/signature. The default
-  // processor family (1776) keeps the default junction limits. With
-  // `liveDriver` the simulated driver ("CPUMonitor" behaviour) refreshes the
-  // block on "ForceUpdate", following the `wave` curves.
+  // One driver with the given block and brand/signature; the default family
+  // (1776) keeps the default junction limits. With `liveDriver` the simulated
+  // driver refreshes the block on "ForceUpdate".
   void installBlock(const StatusSpec& status, std::int64_t signature = 1776,
                     const std::string& brand = "Intel(R) Core(TM)2 Duo CPU     T7700  @ 2.40GHz",
-                    bool liveDriver = false, const PlistDictionary& wave = {}) {
+                    bool liveDriver = false) {
     PlistDictionary driver{{"IOObjectClass", PlistValue(kDriverClass)},
                            {"IORegistryEntryName", PlistValue("CPUMonitor")},
                            {"CPUBrand", PlistValue(brand)},
                            {"CPUSignature", PlistValue::integer(signature)},
                            {"CPUStatus", PlistValue(encodeStatus(status))}};
-    PlistDictionary simulation;
-    if (liveDriver) simulation["CPUMonitor"] = PlistValue(PlistDictionary{});
-    if (!wave.empty()) simulation["Wave"] = PlistValue(wave);
-    if (!simulation.empty()) driver["ZORSimulation"] = PlistValue(simulation);
+    if (liveDriver) driver["ZORSimulation"] = PlistDictionary{{"CPUMonitor", PlistDictionary{}}};
     PlistDictionary root{{"IOObjectClass", PlistValue("IORegistryEntry")},
                          {"IORegistryEntryName", PlistValue("Root")},
                          {"IORegistryEntryChildren", PlistValue(PlistArray{PlistValue(driver)})}};
-    if (machine_) {
-      EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
-          << "a registry reference was not given back";
-    }
+    expectReferencesReturned();
     std::string error;
     machine_ = Machine::fromProfile(PlistValue(PlistDictionary{{"Registry", PlistValue(root)}}),
                                     "cpu test", &error);
@@ -142,29 +119,18 @@ class CPUMonitorTest : public ::testing::Test {
   }
   // Replaces the published block.
   void publish(const StatusSpec& status) {
-    MachineEntry* entry = machine_->registry().findEntryNamed("CPUMonitor");
-    ASSERT_NE(entry, nullptr);
-    entry->properties()["CPUStatus"] = PlistValue(encodeStatus(status));
+    machine_->registry().findEntryNamed("CPUMonitor")->properties()["CPUStatus"] =
+        PlistValue(encodeStatus(status));
   }
   std::shared_ptr<ZORIORegistryEntry> firstDriver() const {
     auto services = ZORIORegistryEntry::serviceObjectsMatchingName(std::string(kDriverClass));
-    if (!services || services->empty()) return nullptr;
-    return services->front();
+    return services && !services->empty() ? services->front() : nullptr;
   }
-  // A sensor of the base class for core `index` of `count`.
-  std::shared_ptr<ZORTALVEROx86Monitor> baseSensor(std::int32_t index = 0, std::int32_t count = 1) {
-    return ZORTALVEROx86Monitor::temperatureSensor(ZORTALVEROx86Monitor::monitorClassObject(),
-                                                   firstDriver(), index, count);
-  }
-  static std::vector<std::shared_ptr<ZORTALVEROx86Monitor>> monitors() {
-    std::vector<std::shared_ptr<ZORTALVEROx86Monitor>> result;
-    for (auto& sensor : ZORTALVEROx86Monitor::allSensors()) {
-      result.push_back(std::static_pointer_cast<ZORTALVEROx86Monitor>(sensor));
-    }
-    return result;
+  static std::vector<std::shared_ptr<ZORSensor>> monitors() {
+    return ZORTALVEROx86Monitor::allSensors();
   }
 
-  ScopedManualClock clock_{kStart};
+  ScopedManualClock clock_{kStartSeconds};
   ScopedLogCapture log_;
   std::shared_ptr<Machine> machine_;
 };

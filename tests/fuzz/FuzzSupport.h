@@ -24,6 +24,7 @@
 #include "platform/PropertyListSerialization.h"
 #include "platform/ScopedMachine.h"
 #include "platform/SystemLog.h"
+#include "plugin/PluginLoader.h"
 #include "sensors/ZORSensor.h"
 
 namespace zor::fuzz {
@@ -35,8 +36,8 @@ inline std::string_view textOf(Bytes bytes) {
 }
 
 // An input as consecutive pieces: a two-byte length (most significant byte
-// first), then that many bytes (fewer at the end of the input). The seeds
-// are written the same way by tests/fuzz/make-corpus.py.
+// first), then that many bytes (fewer at the end of the input), as the
+// seeds in tests/fuzz/corpus/ are written.
 class Pieces {
  public:
   explicit Pieces(Bytes bytes) : rest_(bytes) {}
@@ -60,13 +61,16 @@ class Pieces {
   Bytes rest_;
 };
 
+// The plug-in's families loaded once per process, after `before` when given.
+inline void loadPluginOnce(void (*before)() = nullptr) {
+  static const bool loaded = (before ? before() : void(), loadPlugin(), true);
+  (void)loaded;
+}
+
 // A folder of the target's own under /tmp, made once per process.
 inline const std::string& scratchFolder() {
-  static const std::string folder = [] {
-    char pattern[] = "/tmp/zor-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return std::string(made ? made : "/tmp");
-  }();
+  static char pattern[] = "/tmp/zor-fuzz-XXXXXX";
+  static const std::string folder = mkdtemp(pattern) ? pattern : "/tmp";
   return folder;
 }
 
@@ -77,21 +81,13 @@ inline void writeFile(const std::filesystem::path& path, Bytes bytes) {
              static_cast<std::streamsize>(bytes.size()));
 }
 
-// The machine of `profile` installed while this lives; none when the
+// The machine of `profile`, installed while the result lives; none when the
 // profile is refused.
-class InstalledProfile {
- public:
-  explicit InstalledProfile(const PlistValue& profile) {
-    std::string error;
-    if (auto machine = Machine::fromProfile(profile, "fuzz", &error)) {
-      scope_ = std::make_unique<ScopedMachine>(std::move(machine));
-    }
-  }
-  bool installed() const { return scope_ != nullptr; }
-
- private:
-  std::unique_ptr<ScopedMachine> scope_;
-};
+inline std::unique_ptr<ScopedMachine> install(const PlistValue& profile) {
+  std::string error;
+  auto machine = Machine::fromProfile(profile, "fuzz", &error);
+  return machine ? std::make_unique<ScopedMachine>(std::move(machine)) : nullptr;
+}
 
 // A profile of the checkout (ZOR_SOURCE_DIR), parsed once.
 inline const PlistValue& checkoutProfile(const std::string& relativePath) {

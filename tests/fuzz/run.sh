@@ -8,65 +8,35 @@
 #   tests/fuzz/run.sh [build-dir] [target...]
 set -uo pipefail
 cd "$(dirname "$0")/../.."
-build=${1:-build/fuzz}
-shift $(( $# > 0 ? 1 : 0 ))
-seconds=${FUZZ_SECONDS:-15}
-parallel=${FUZZ_PARALLEL:-2}
-logs=${FUZZ_LOGS:-$build/fuzz-logs}
-
-dictionary_of() {
-  case "$1" in
-    profile) echo tests/fuzz/dictionaries/profile.dict ;;
-    property_list | preferences) echo tests/fuzz/dictionaries/plist.dict ;;
-    *) [ -f "tests/fuzz/dictionaries/$1.dict" ] && echo "tests/fuzz/dictionaries/$1.dict" ;;
-  esac
-}
+export build=${1:-build/fuzz} seconds=${FUZZ_SECONDS:-15}
+export logs=${FUZZ_LOGS:-$build/fuzz-logs}
+shift $(($# > 0 ? 1 : 0))
 
 run_one() {
-  local target=$1 dir="$logs/$1" dictionary
+  local target=$1 dir="$logs/$1" dictionary=tests/fuzz/dictionaries/$1.dict
+  case "$target" in
+    property_list | preferences) dictionary=tests/fuzz/dictionaries/plist.dict ;;
+  esac
+  [ -f "$dictionary" ] || dictionary=
   rm -rf "$dir" && mkdir -p "$dir/corpus"
-  dictionary=$(dictionary_of "$target")
   "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=512 \
     -print_final_stats=1 -artifact_prefix="$dir/" ${dictionary:+-dict="$dictionary"} \
     "$dir/corpus" "tests/fuzz/corpus/$target" >"$dir/log" 2>&1
-  local status=$?
-  local runs
+  local status=$? runs
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")
   if [ $status -eq 0 ]; then
     printf '%-16s %10s executions  ok\n' "$target" "${runs:-?}"
-  else
-    printf '%-16s %10s executions  FAILED (exit %d): log %s\n' "$target" "${runs:-?}" "$status" \
-      "$dir/log"
-    ls "$dir"/crash-* "$dir"/leak-* "$dir"/timeout-* "$dir"/oom-* 2>/dev/null | sed 's/^/  input: /'
-    grep -m3 -E 'ERROR|runtime error|SUMMARY' "$dir/log" | sed 's/^/  /'
-    return 1
+    return 0
   fi
+  # The log names the reproducing input (crash-*, leak-*, timeout-*, oom-*).
+  printf '%-16s %10s executions  FAILED (exit %d): log %s\n' "$target" "${runs:-?}" "$status" \
+    "$dir/log"
+  grep -m3 -E 'ERROR|runtime error|SUMMARY|No such file' "$dir/log" | sed 's/^/  /'
+  return 1
 }
+export -f run_one
 
-if [ $# -gt 0 ]; then
-  targets=("$@")
-else
-  targets=()
-  for source in tests/fuzz/targets/*.cpp; do targets+=("$(basename "$source" .cpp)"); done
-fi
 mkdir -p "$logs"
-failed=0
-running=0
-for target in "${targets[@]}"; do
-  if [ ! -x "$build/tests/fuzz/fuzz_$target" ]; then
-    echo "fuzz_$target is not built in $build (cmake --preset fuzz)"
-    failed=1
-    continue
-  fi
-  run_one "$target" &
-  running=$((running + 1))
-  if [ $running -ge "$parallel" ]; then
-    wait -n || failed=1
-    running=$((running - 1))
-  fi
-done
-while [ $running -gt 0 ]; do
-  wait -n || failed=1
-  running=$((running - 1))
-done
-exit $failed
+if [ $# -eq 0 ]; then set -- $(basename -s .cpp tests/fuzz/targets/*.cpp); fi
+# xargs answers non-zero when any target failed.
+printf '%s\n' "$@" | xargs -P "${FUZZ_PARALLEL:-2}" -I{} bash -c 'run_one {}'

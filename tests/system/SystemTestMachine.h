@@ -71,9 +71,6 @@ class InstalledMachine {
   InstalledMachine(const InstalledMachine&) = delete;
   InstalledMachine& operator=(const InstalledMachine&) = delete;
 
-  bool ok() const { return scope_ != nullptr; }
-  Machine& machine() const { return scope_->machine(); }
-
  private:
   std::unique_ptr<ScopedMachine> scope_;
 };

@@ -3,19 +3,13 @@
 
 #include "host/BridgeDispatcher.h"
 #include "platform/UserDefaults.h"
-#include "plugin/PluginLoader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;
-  static const bool loaded = [] {
-    UserDefaults::setKeptInMemory(true);
-    loadPlugin();
-    return true;
-  }();
-  (void)loaded;
+  fuzz::loadPluginOnce([] { UserDefaults::setKeptInMemory(true); });
   ScopedLogCapture log;
-  static fuzz::InstalledProfile machine(fuzz::checkoutProfile("machines/intel-notebook.plist"));
+  static auto machine = fuzz::install(fuzz::checkoutProfile("machines/intel-notebook.plist"));
   host::BridgeDispatcher dispatcher;
   fuzz::Pieces requests({data, size});
   while (!requests.empty()) dispatcher.handleText(fuzz::textOf(requests.next()));

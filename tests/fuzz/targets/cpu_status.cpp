@@ -2,13 +2,11 @@
 // machine's CPU monitor in place of its own and read by the CPU sensors.
 
 #include "cpu/CPUStatusBlock.h"
-#include "plugin/PluginLoader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;
-  static const bool loaded = (loadPlugin(), true);
-  (void)loaded;
+  fuzz::loadPluginOnce();
   ScopedLogCapture log;
   if (auto block = CPUStatusBlock::parse({data, size})) {
     for (std::int64_t core = -1; core <= block->coreCount(); ++core) block->record(core);
@@ -16,7 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   PlistValue profile = fuzz::checkoutProfile("machines/intel-notebook.plist");
   fuzz::Pieces pieces({data, size});
   fuzz::replaceData(profile, {"CPUStatus"}, pieces);
-  fuzz::InstalledProfile machine(profile);
-  if (machine.installed()) fuzz::readEverySensor();
+  if (auto machine = fuzz::install(profile)) fuzz::readEverySensor();
   return 0;
 }

@@ -4,20 +4,18 @@
 
 #include "legacy/ZORMPUInfo.h"
 #include "legacy/ZORSMUInfo.h"
-#include "plugin/PluginLoader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;
-  static const bool loaded = (loadPlugin(), true);
-  (void)loaded;
+  fuzz::loadPluginOnce();
   ScopedLogCapture log;
   PlistValue profile = fuzz::checkoutProfile("machines/g5-tower.plist");
   fuzz::Pieces pieces({data, size});
   fuzz::replaceData(profile, {"cpuid", "sdb-partition-12", "sdb-partition-18", "sdb-partition-21"},
                     pieces);
-  fuzz::InstalledProfile machine(profile);
-  if (!machine.installed()) return 0;
+  auto machine = fuzz::install(profile);
+  if (!machine) return 0;
   for (const auto& card : ZORMPUInfo::allMPUs()) card->description();
   for (const auto& smu : ZORSMUInfo::allSMUs()) smu->description();
   fuzz::readEverySensor();

@@ -3,18 +3,12 @@
 
 #include "host/BridgeDispatcher.h"
 #include "platform/UserDefaults.h"
-#include "plugin/PluginLoader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;
-  static const bool loaded = [] {
-    UserDefaults::setPreferencesDirectory(fuzz::scratchFolder());
-    loadPlugin();
-    return true;
-  }();
-  (void)loaded;
-  static fuzz::InstalledProfile machine(fuzz::checkoutProfile("machines/intel-notebook.plist"));
+  fuzz::loadPluginOnce([] { UserDefaults::setPreferencesDirectory(fuzz::scratchFolder()); });
+  static auto machine = fuzz::install(fuzz::checkoutProfile("machines/intel-notebook.plist"));
   ScopedLogCapture log;
   std::filesystem::remove_all(fuzz::scratchFolder());
   fuzz::writeFile(

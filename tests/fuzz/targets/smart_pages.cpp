@@ -2,7 +2,6 @@
 // decoded alone, then answered by the demo machine's disk in place of its
 // own pages and read by the disk's sensors.
 
-#include "plugin/PluginLoader.h"
 #include "smart/ZORATADeviceIdentification.h"
 #include "smart/ZORATASMARTThresholdValue.h"
 #include "smart/ZORSMARTStorageDevice.h"
@@ -11,8 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zor;
-  static const bool loaded = (loadPlugin(), true);
-  (void)loaded;
+  fuzz::loadPluginOnce();
   ScopedLogCapture log;
   fuzz::Pieces alone({data, size});
   const fuzz::Bytes page = alone.next(), identify = alone.next(), thresholds = alone.next();
@@ -28,7 +26,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   PlistValue profile = fuzz::checkoutProfile("machines/intel-notebook.plist");
   fuzz::Pieces pieces({data, size});
   fuzz::replaceData(profile, {"Data", "Thresholds", "Identify"}, pieces);
-  fuzz::InstalledProfile machine(profile);
-  if (machine.installed()) fuzz::readEverySensor();
+  if (auto machine = fuzz::install(profile)) fuzz::readEverySensor();
   return 0;
 }
