@@ -236,9 +236,11 @@ async function main() {
 
     // The back: every sensor plus "none" in each menu; pick another sensor and Fahrenheit.
     await flip(page, 'back');
-    const options = await page.$eval('#sensor0', (s) => s.options.length);
-    check('each menu lists every sensor and "none"', sensorCount >= 4 && options === sensorCount + 1,
-        `${options} options for ${sensorCount} sensors`);
+    const back = await page.evaluate(() => [document.getElementById('sensor0').options.length,
+      document.getElementById('version').textContent, document.getElementById('masterLink').href]);
+    check('the back lists every sensor and "none", the version and the web page',
+        sensorCount >= 4 && back[0] === sensorCount + 1 && back[1].trim() !== '' &&
+        /^https?:\/\//.test(back[2]), JSON.stringify({sensorCount, back}));
     const chosen = before.first === 2 ? 3 : 2;
     await page.selectOption('#sensor0', String(chosen));
     await page.selectOption('#unit', '1');
