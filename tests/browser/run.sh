@@ -14,11 +14,7 @@ if [ ${#extra[@]} -gt 0 ]; then
   "$root/scripts/install-deps.sh" "${extra[@]}"
 fi
 
-if [ -f package-lock.json ]; then
-  npm ci --no-audit --no-fund --loglevel=error
-else
-  npm install --no-audit --no-fund --loglevel=error
-fi
+npm ci --no-audit --no-fund --loglevel=error
 
 host="$root/build/default/host/zor-widget-host"
 sensors="$root/build/default/tools/zor-sensors"

@@ -7,109 +7,84 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/PropertyListSerialization.h"
 #include "platform/SystemLog.h"
-#include "platform/UserDefaults.h"
-#include "services/TestSupport.h"
+#include "preferences/PreferencesFixture.h"
 
 namespace zor::testing {
 namespace {
 
-const std::string kDomain = "org.test.widget";
-using Path = std::vector<std::string>;
+using PreferencesFileTest = PreferencesFixture;
 
-class PreferencesFileTest : public ::testing::Test {
- protected:
-  PreferencesFileTest() { UserDefaults::setPreferencesDirectory(folder_.path()); }
-  ~PreferencesFileTest() override { UserDefaults::setPreferencesDirectory(""); }
+ino_t inodeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
 
-  std::string path() const { return folder_.file(kDomain + ".plist"); }
-  ino_t inode() const {
-    struct stat info {};
-    return ::stat(path().c_str(), &info) == 0 ? info.st_ino : 0;
-  }
-
-  ScopedTempDirectory folder_;
-};
+// A file whose unit is 1 and whose "M" holds `m`, with other top-level keys.
+PlistDictionary file(PlistDictionary m, PlistDictionary top = {}) {
+  top["M"] = std::move(m);
+  top["Unit"] = PlistValue::integer(1);
+  return top;
+}
 
 // One writer reads the file, another then changes it, and the first changes one
 // entry: the file keeps the other's change and is rewritten only when the entry
 // differs from what the file holds.
 TEST_F(PreferencesFileTest, AnEntryChangeMergesIntoTheFileAsItIsNow) {
   const PlistDictionary start{{"M", PlistDictionary{{"a", "1"}}}, {"Unit", PlistValue::integer(0)}};
-  struct Case {
-    const char* what;
-    Path entry;
-    std::optional<PlistValue> value;  // none: removed
-    bool rewritten;
-    PlistDictionary after;
-  };
   // What the other writer made of the file: "b" beside "a", the unit changed.
-  const PlistDictionary other{{"M", PlistDictionary{{"a", "1"}, {"b", "2"}}},
-                              {"Unit", PlistValue::integer(1)}};
+  const PlistDictionary ab{{"a", "1"}, {"b", "2"}};
+  // The entry, its new value (none: removed), whether the file is rewritten, the file afterwards.
+  using Case =
+      std::tuple<std::vector<std::string>, std::optional<PlistValue>, bool, PlistDictionary>;
   const Case cases[] = {
-      {"a new entry beside the other's",
-       {"M", "c"},
-       PlistValue("3"),
-       true,
-       {{"M", PlistDictionary{{"a", "1"}, {"b", "2"}, {"c", "3"}}},
-        {"Unit", PlistValue::integer(1)}}},
-      {"an entry removed",
-       {"M", "a"},
-       std::nullopt,
-       true,
-       {{"M", PlistDictionary{{"b", "2"}}}, {"Unit", PlistValue::integer(1)}}},
-      {"a dictionary made on the way",
-       {"N", "x", "y"},
+      {{"M", "c"}, PlistValue("3"), true, file({{"a", "1"}, {"b", "2"}, {"c", "3"}})},
+      {{"M", "a"}, std::nullopt, true, file({{"b", "2"}})},
+      {{"N", "x", "y"},
        PlistValue("4"),
        true,
-       [&] {
-         PlistDictionary after = other;
-         after["N"] = PlistDictionary{{"x", PlistDictionary{{"y", "4"}}}};
-         return after;
-       }()},
-      {"the value the file holds already", {"M", "b"}, PlistValue("2"), false, other},
-      {"removing what is not there", {"M", "z", "q"}, std::nullopt, false, other},
+       file(ab, {{"N", PlistDictionary{{"x", PlistDictionary{{"y", "4"}}}}}})},
+      {{"M", "b"}, PlistValue("2"), false, file(ab)},
+      {{"M", "z", "q"}, std::nullopt, false, file(ab)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [entry, value, rewritten, after] : cases) {
+    SCOPED_TRACE(entry.back());
     ASSERT_TRUE(writePropertyListFile(path(), PlistValue(start), PlistFormat::XML));
     UserDefaults writer;
     ASSERT_EQ(writer.persistentDomainForName(kDomain), start);
-    ASSERT_TRUE(writePropertyListFile(path(), PlistValue(other), PlistFormat::XML));
-    const ino_t before = inode();
-    if (c.value) {
-      writer.setPersistentValue(*c.value, c.entry, kDomain);
+    ASSERT_TRUE(writePropertyListFile(path(), PlistValue(file(ab)), PlistFormat::XML));
+    const ino_t before = inodeOf(path());
+    if (value) {
+      writer.setPersistentValue(*value, entry, kDomain);
     } else {
-      writer.removePersistentValue(c.entry, kDomain);
+      writer.removePersistentValue(entry, kDomain);
     }
     EXPECT_TRUE(writer.synchronize());
-    EXPECT_EQ(inode() != before, c.rewritten);
-    EXPECT_EQ(readPropertyListFile(path()), PlistValue(c.after));
-    EXPECT_EQ(writer.persistentDomainForName(kDomain), c.after);
+    EXPECT_EQ(inodeOf(path()) != before, rewritten);
+    EXPECT_EQ(readPropertyListFile(path()), PlistValue(after));
+    EXPECT_EQ(writer.persistentDomainForName(kDomain), after);
   }
 }
 
 // Temporary files of a writer killed mid-write go when the domain is first
 // used; files that only look alike stay.
 TEST_F(PreferencesFileTest, TemporaryFilesOfInterruptedWritesAreRemoved) {
-  const std::string ours[] = {".plist.tmp-Ab12Cd", ".plist.tmp-000000"};
-  const std::string others[] = {".plist.tmp-Ab12C", ".plist.tmp-Ab12Cd7", ".plist.tmp-Ab_2Cd",
-                                ".plist.tmpAb12Cd", ".plist.corrupt-20231114T221320Z"};
-  for (const std::string& suffix : ours) std::ofstream(folder_.file(kDomain + suffix)) << "<";
-  for (const std::string& suffix : others) std::ofstream(folder_.file(kDomain + suffix)) << "<";
-  std::ofstream(folder_.file("org.other.plist.tmp-Ab12Cd")) << "<";
-
+  const std::string ours[] = {std::string(kDomain) + ".plist.tmp-Ab12Cd",
+                              std::string(kDomain) + ".plist.tmp-000000"};
+  const std::string others[] = {std::string(kDomain) + ".plist.tmp-Ab12C",
+                                std::string(kDomain) + ".plist.tmp-Ab12Cd7",
+                                std::string(kDomain) + ".plist.tmp-Ab_2Cd",
+                                std::string(kDomain) + ".plist.tmpAb12Cd",
+                                std::string(kDomain) + ".plist.corrupt-20231114T221320Z",
+                                "org.other.plist.tmp-Ab12Cd"};
+  for (const std::string& name : ours) std::ofstream(folder_.file(name)) << "<";
+  for (const std::string& name : others) std::ofstream(folder_.file(name)) << "<";
   ScopedLogCapture log;
-  UserDefaults defaults;
-  EXPECT_EQ(defaults.persistentDomainForName(kDomain), std::nullopt);
-  for (const std::string& suffix : ours) {
-    EXPECT_FALSE(std::filesystem::exists(folder_.file(kDomain + suffix))) << suffix;
-  }
-  for (const std::string& suffix : others) {
-    EXPECT_TRUE(std::filesystem::exists(folder_.file(kDomain + suffix))) << suffix;
-  }
-  EXPECT_TRUE(std::filesystem::exists(folder_.file("org.other.plist.tmp-Ab12Cd")));
+  EXPECT_EQ(UserDefaults().persistentDomainForName(kDomain), std::nullopt);
+  for (const std::string& name : ours)
+    EXPECT_FALSE(std::filesystem::exists(folder_.file(name))) << name;
+  for (const std::string& name : others)
+    EXPECT_TRUE(std::filesystem::exists(folder_.file(name))) << name;
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_NE(log.lines()[0].find("removed 2 temporary"), std::string::npos) << log.lines()[0];
 }

@@ -4,67 +4,47 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <set>
+#include <sstream>
 
 namespace zor::testing {
 namespace {
 
-PlistValue usedAt(double seconds) {
-  return PlistValue::date(seconds);
+// A machine's entry from words: "a@5" is instance a last used at 5 s, any
+// other word a key of its own.
+PlistDictionary machine(const std::string& words) {
+  PlistDictionary entry;
+  std::istringstream in(words);
+  for (std::string word; in >> word;) {
+    const std::size_t at = word.find('@');
+    const bool used = at != std::string::npos;
+    entry[used ? word.substr(0, at) + ":LastUsed" : word] =
+        used ? PlistValue::date(std::stod(word.substr(at + 1))) : PlistValue::integer(4);
+  }
+  return entry;
 }
 
+// At most three instances: the entry, the instance writing now, the keys forgotten.
 TEST(StoredInstancesTest, TheLeastRecentlyUsedBeyondTheBoundAreForgotten) {
-  struct Case {
-    const char* what;
-    PlistDictionary machine;
-    std::string keep;
-    std::vector<std::string> forgottenKeys;
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"a@1 b@2", "c", ""},
+      {"a@5 b@2 b:K c@9", "d", "b:K b:LastUsed"},
+      {"a@1 b@2 c@3", "a", ""},  // the one writing is kept however old
+      // Without a date an instance counts as the oldest.
+      {"a@1 b:SensorIndexForDisplayPosition2 c@3", "d", "b:SensorIndexForDisplayPosition2"},
+      // A key belongs to the longest identifier it starts with; keys of no instance stay.
+      {"x@1 x:K x:y@8 x:y:K z@9", "w", "x:K x:LastUsed"},
+      {"IndexOfTemperatureUnit SensorIDForDisplayPosition1 a@1 a:K b@2 c@3", "d", "a:K a:LastUsed"},
   };
-  const Case cases[] = {
-      {"within the bound", {{"a:LastUsed", usedAt(1)}, {"b:LastUsed", usedAt(2)}}, "c", {}},
-      {"the oldest makes room",
-       {{"a:LastUsed", usedAt(5)},
-        {"b:LastUsed", usedAt(2)},
-        {"b:SensorIDForDisplayPosition1", "s0"},
-        {"c:LastUsed", usedAt(9)}},
-       "d",
-       {"b:LastUsed", "b:SensorIDForDisplayPosition1"}},
-      {"the one writing is kept however old",
-       {{"a:LastUsed", usedAt(1)}, {"b:LastUsed", usedAt(2)}, {"c:LastUsed", usedAt(3)}},
-       "a",
-       {}},
-      {"without a date an instance counts as the oldest",
-       {{"a:LastUsed", usedAt(1)},
-        {"b:SensorIndexForDisplayPosition2", PlistValue::integer(4)},
-        {"c:LastUsed", usedAt(3)}},
-       "d",
-       {"b:SensorIndexForDisplayPosition2"}},
-      {"a key belongs to the longest identifier it starts with",
-       {{"x:LastUsed", usedAt(1)},
-        {"x:SensorIDForDisplayPosition1", "s0"},
-        {"x:y:LastUsed", usedAt(8)},
-        {"x:y:SensorIDForDisplayPosition1", "s1"},
-        {"z:LastUsed", usedAt(9)}},
-       "w",
-       {"x:LastUsed", "x:SensorIDForDisplayPosition1"}},
-      {"keys of no instance stay",
-       {{"IndexOfTemperatureUnit", PlistValue::integer(1)},
-        {"SensorIDForDisplayPosition1", "s0"},
-        {"a:LastUsed", usedAt(1)},
-        {"a:Note", "mine"},
-        {"b:LastUsed", usedAt(2)},
-        {"c:LastUsed", usedAt(3)}},
-       "d",
-       {"a:LastUsed", "a:Note"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [entry, keep, forgottenKeys] : cases) {
     const StoredInstances::Forgotten forgotten =
-        StoredInstances::leastRecentlyUsed(c.machine, c.keep, 3);
-    std::vector<std::string> keys = forgotten.keys;
-    std::sort(keys.begin(), keys.end());
-    EXPECT_EQ(keys, c.forgottenKeys);
-    EXPECT_EQ(forgotten.instances, c.forgottenKeys.empty() ? 0u : 1u);
+        StoredInstances::leastRecentlyUsed(machine(entry), keep, 3);
+    std::string joined;
+    for (const std::string& key : std::set(forgotten.keys.begin(), forgotten.keys.end())) {
+      joined += (joined.empty() ? "" : " ") + key;
+    }
+    EXPECT_EQ(joined, forgottenKeys) << entry;
+    EXPECT_EQ(forgotten.instances, joined.empty() ? 0u : 1u) << entry;
   }
 }
 

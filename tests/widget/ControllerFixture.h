@@ -1,9 +1,7 @@
 #pragma once
-// A controller over test sensor families with fake bundle and measurer.
+// A controller over a test sensor family with fake bundle and measurer.
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "sensors/TestSensorFamily.h"
@@ -21,10 +19,17 @@ class ControllerFixture : public ::testing::Test {
     EXPECT_TRUE(controller->init());
     return controller;
   }
+  // A sensor whose value is its raw value times `factor` (0: no converter).
   std::shared_ptr<TestSensor> add(const std::string& id, const std::string& location,
                                   std::int32_t quantity, std::int32_t raw = 0,
-                                  const std::string& unit = "C", double precision = 0.1) {
+                                  const std::string& unit = "C", double precision = 0.1,
+                                  double factor = 0) {
     auto sensor = TestSensor::make(id, location, quantity, raw, unit, precision);
+    if (factor != 0) {
+      sensor->converter = std::make_shared<ZORSensorValueConverter>();
+      sensor->converter->setConversionFunctionType(1);
+      sensor->converter->setLinearFactor(factor);
+    }
     family.sensors.push_back(sensor);
     return sensor;
   }

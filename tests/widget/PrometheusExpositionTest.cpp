@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -14,16 +14,15 @@
 #include "platform/ScopedMachine.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "plugin/PluginLoader.h"
+#include "services/TestSupport.h"
 #include "smart/ZORSMARTTemperatureSensor.h"
 #include "smc/ZORSystemManagementController.h"
 #include "system/ZORMachineInfo.h"
 #include "widget/ControllerFixture.h"
 #include "widget/PrometheusExposition.h"
 
-namespace zor {
+namespace zor::testing {
 namespace {
-
-using testing::ControllerFixture;
 
 // Sample lines by the value of their sensor label: "metric value".
 std::map<std::string, std::string> samplesBySensor(const std::string& text) {
@@ -39,50 +38,43 @@ std::map<std::string, std::string> samplesBySensor(const std::string& text) {
   return samples;
 }
 
-struct SampleCase {
-  const char* id;
-  std::int32_t quantityType;
-  const char* unit;
-  std::int32_t raw;
-  const char* sample;  // "" when the sensor is left out
-  int reads;
-};
-
-class ExposedSampleTest : public ControllerFixture {};
+using ExposedSampleTest = ControllerFixture;
 
 TEST_F(ExposedSampleTest, EachQuantityInItsBaseUnit) {
-  const SampleCase cases[] = {
-      {"cpu", 1, "C", 48, "zorsensors_temperature_celsius 48", 1},
-      {"vcore", 2, "mV", 1250, "zorsensors_voltage_volts 1.25", 1},
-      {"rail", 2, "V", 12, "zorsensors_voltage_volts 12", 1},
-      {"amps", 3, "mA", 1500, "zorsensors_current_amperes 1.5", 1},
-      {"psu", 4, "W", 35, "zorsensors_power_watts 35", 1},
-      {"fan", 6, "RPM", 1800, "zorsensors_fan_speed_rpm 1800", 1},
-      {"clock", 13, "MHz", 2400, "zorsensors_frequency_hertz 2.4e+09", 1},
-      {"no reading", 1, "C", -1, "", 1},
-      {"unknown unit", 2, "furlong", 3, "", 0},
-      {"information", 11, "", 1, "", 0},
-      {"base class", 0, " ", 0, "", 0},
+  const std::tuple<const char*, std::int32_t, const char*, std::int32_t> sensors[] = {
+      {"cpu", 1, "C", 48},        {"vcore", 2, "mV", 1250},          {"amps", 3, "mA", 1500},
+      {"psu", 4, "W", 35},        {"fan", 6, "RPM", 1800},           {"clock", 13, "MHz", 2400},
+      {"no reading", 1, "C", -1}, {"unknown unit", 2, "furlong", 3}, {"information", 11, "", 1},
   };
-  std::vector<std::shared_ptr<testing::TestSensor>> sensors;
-  for (const auto& c : cases) sensors.push_back(add(c.id, c.id, c.quantityType, c.raw, c.unit));
-  auto controller = makeController();
-
-  auto samples = samplesBySensor(PrometheusExposition::render(*controller));
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    const SampleCase& c = cases[i];
-    auto found = samples.find(c.id);
-    EXPECT_EQ(found == samples.end() ? "" : found->second, c.sample) << c.id;
-    EXPECT_EQ(sensors[i]->reads, c.reads) << c.id;
+  for (const auto& [id, quantity, unit, raw] : sensors) add(id, id, quantity, raw, unit);
+  EXPECT_EQ(samplesBySensor(PrometheusExposition::render(*makeController())),
+            (std::map<std::string, std::string>{
+                {"cpu", "zorsensors_temperature_celsius 48"},
+                {"vcore", "zorsensors_voltage_volts 1.25"},
+                {"amps", "zorsensors_current_amperes 1.5"},
+                {"psu", "zorsensors_power_watts 35"},
+                {"fan", "zorsensors_fan_speed_rpm 1800"},
+                {"clock", "zorsensors_frequency_hertz 2.4e+09"},
+            }));
+  // Only sensors of a family and a known unit are read.
+  std::string reads;
+  for (const auto& sensor : family.sensors) {
+    reads += std::to_string(std::static_pointer_cast<TestSensor>(sensor)->reads);
   }
+  EXPECT_EQ(reads, "111111100");
 }
 
-// Label values escaped as the format requires; bytes that are not UTF-8 mended.
+// Label values escaped as the format requires, bytes that are not UTF-8 mended,
+// a repeated identifier written once, and names in English under a German locale.
 TEST_F(ExposedSampleTest, FamiliesHaveHelpAndTypeAndLabelsAreEscaped) {
+  ScopedEnvironment german("LANGUAGE", "de");
+  Bundle::setPluginBundle(ResourceBundle::forEmbeddedResources());
   add("a\"b", "Rack \\ \"A\"\nslot 2\xFF", 1, 40);
+  add("amb", "SMC AMBIENT AIR", 1, 24);
   add("dup", "X", 1, 41);
   add("dup", "Y", 1, 42);
   auto controller = makeController();
+  ASSERT_EQ(controller->localizedSensorNameAtIndex(1), "Umgebungsluft");
   EXPECT_EQ(
       PrometheusExposition::render(*controller),
       "# HELP zorsensors_machine_info The machine the sensors belong to: model, serial "
@@ -93,39 +85,9 @@ TEST_F(ExposedSampleTest, FamiliesHaveHelpAndTypeAndLabelsAreEscaped) {
       "# TYPE zorsensors_temperature_celsius gauge\n"
       "zorsensors_temperature_celsius{sensor=\"a\\\"b\",location=\"Rack \\\\ "
       "\\\"A\\\"\\nslot 2\xEF\xBF\xBD\",name=\"Rack \\\\ \\\"A\\\"\\nslot 2\xEF\xBF\xBD\"} 40\n"
+      "zorsensors_temperature_celsius{sensor=\"amb\",location=\"SMC AMBIENT AIR\",name=\"Ambient "
+      "Air\"} 24\n"
       "zorsensors_temperature_celsius{sensor=\"dup\",location=\"X\",name=\"X\"} 41\n");
-}
-
-// The real string tables under a German environment.
-class GermanEnvironment {
- public:
-  GermanEnvironment() {
-    const char* old = std::getenv("LANGUAGE");
-    saved_ = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("LANGUAGE", "de", 1);
-    Bundle::setPluginBundle(ResourceBundle::forEmbeddedResources());
-  }
-  ~GermanEnvironment() {
-    if (saved_) {
-      setenv("LANGUAGE", saved_->c_str(), 1);
-    } else {
-      unsetenv("LANGUAGE");
-    }
-    Bundle::setPluginBundle(nullptr);
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
-
-TEST_F(ExposedSampleTest, NamesAreEnglishUnderAGermanLocale) {
-  GermanEnvironment german;
-  add("amb", "SMC AMBIENT AIR", 1, 24);
-  auto controller = makeController();
-  ASSERT_EQ(controller->localizedSensorNameAtIndex(0), "Umgebungsluft");
-  EXPECT_NE(PrometheusExposition::render(*controller)
-                .find("{sensor=\"amb\",location=\"SMC AMBIENT AIR\",name=\"Ambient Air\"} 24\n"),
-            std::string::npos);
 }
 
 // On the demo machine: a scrape reads each sensor once through the same
@@ -143,24 +105,23 @@ TEST(PrometheusScrapeCostTest, NoMoreSMCCallsThanAWidgetReading) {
     auto widget = std::make_shared<PluginController>();
     widget->init();
     PrometheusExposition exposition;
-    std::string first = exposition.render();  // discovers the sensors once
-    EXPECT_NE(first.find("zorsensors_machine_info{model=\"MacBookPro5,1\""), std::string::npos);
-
-    auto smcCalls = [&] { return machine->registry().structureCallCount(); };
+    EXPECT_NE(exposition.render().find("zorsensors_machine_info{model=\"MacBookPro5,1\""),
+              std::string::npos);  // discovers the sensors once
+    auto smcCallsOf = [&](const std::function<void()>& work) {
+      const std::uint64_t before = machine->registry().structureCallCount();
+      work();
+      return machine->registry().structureCallCount() - before;
+    };
     clock.advance(120);
-    std::uint64_t before = smcCalls();
-    for (int i = 0; i < widget->numberOfAvailableSensors(); ++i) {
-      widget->localizedReadingForSensorAtIndex(i);
-    }
-    std::uint64_t widgetCalls = smcCalls() - before;
-    before = smcCalls();
-    std::string scraped = exposition.render();
-    EXPECT_EQ(smcCalls() - before, 0u) << "the widget's readings are still fresh";
-
+    const std::uint64_t widgetCalls = smcCallsOf([&] {
+      for (int i = 0; i < widget->numberOfAvailableSensors(); ++i) {
+        widget->localizedReadingForSensorAtIndex(i);
+      }
+    });
+    std::string scraped;
+    EXPECT_EQ(smcCallsOf([&] { scraped = exposition.render(); }), 0u) << "the readings are fresh";
     clock.advance(120);
-    before = smcCalls();
-    scraped = exposition.render();
-    std::uint64_t scrapeCalls = smcCalls() - before;
+    const std::uint64_t scrapeCalls = smcCallsOf([&] { scraped = exposition.render(); });
     EXPECT_GT(scrapeCalls, 0u);
     EXPECT_LE(scrapeCalls, widgetCalls);
     EXPECT_EQ(samplesBySensor(scraped).size(),
@@ -173,4 +134,4 @@ TEST(PrometheusScrapeCostTest, NoMoreSMCCallsThanAWidgetReading) {
 }
 
 }  // namespace
-}  // namespace zor
+}  // namespace zor::testing

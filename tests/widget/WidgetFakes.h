@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Bundle.h"
 #include "platform/TextMeasurer.h"
@@ -19,12 +20,8 @@ class FakeBundle : public Bundle {
   const PlistDictionary& infoDictionary() const override { return info; }
   std::string localizedString(const std::string& key, const std::string& fallback,
                               const std::string& table = "") const override {
-    ++lookups;
     auto found = tables.find(table.empty() ? "Localizable" : table);
-    if (found != tables.end()) {
-      auto entry = found->second.find(key);
-      if (entry != found->second.end()) return entry->second;
-    }
+    if (found != tables.end() && found->second.count(key)) return found->second.at(key);
     return fallback.empty() ? key : fallback;
   }
   std::optional<std::string> resourceContents(const std::string&,
@@ -37,36 +34,26 @@ class FakeBundle : public Bundle {
 
   PlistDictionary info;
   std::map<std::string, std::map<std::string, std::string>> tables;
-  mutable int lookups = 0;
 };
 
+// Ten points per ASCII character, five per other code point (the ellipsis among them).
 class FakeMeasurer : public TextMeasurer {
  public:
-  float widthOfText(std::string_view text, const Font& font) override {
-    ++measurements;
-    lastFont = font;
+  float widthOfText(std::string_view text, const Font&) override {
     measured.emplace_back(text);
     float width = 0;
     for (unsigned char byte : text) {
-      if (byte < 0x80u) {
-        width += perCharacter;
-      } else if ((byte & 0xC0u) != 0x80u) {
-        width += perCharacter / 2;  // other code points (the ellipsis among them) are narrower
-      }
+      if ((byte & 0xC0u) != 0x80u) width += byte < 0x80u ? 10.0f : 5.0f;
     }
     return width;
   }
-  float perCharacter = 10.0f;
-  int measurements = 0;
-  Font lastFont;
   std::vector<std::string> measured;
 };
 
 // Installs both doubles for one test and removes them afterwards.
 class ScopedWidgetFakes {
  public:
-  ScopedWidgetFakes()
-      : bundle(std::make_shared<FakeBundle>()), measurer(std::make_shared<FakeMeasurer>()) {
+  ScopedWidgetFakes() {
     Bundle::setPluginBundle(bundle);
     TextMeasurer::setCurrent(measurer);
   }
@@ -74,8 +61,8 @@ class ScopedWidgetFakes {
     Bundle::setPluginBundle(nullptr);
     TextMeasurer::setCurrent(nullptr);
   }
-  std::shared_ptr<FakeBundle> bundle;
-  std::shared_ptr<FakeMeasurer> measurer;
+  std::shared_ptr<FakeBundle> bundle = std::make_shared<FakeBundle>();
+  std::shared_ptr<FakeMeasurer> measurer = std::make_shared<FakeMeasurer>();
 };
 
 }  // namespace zor::testing
