@@ -19,24 +19,18 @@ TEST_F(BridgeDispatcherTest, MalformedRequestsAreAnsweredWithAnErrorAndMakeNoIns
   const std::string sensors = R"(, "call": "numberOfAvailableSensors")";
   const std::tuple<std::string, const char*, json> cases[] = {
       {"", "not valid JSON", nullptr},
-      {R"({"id": 1,)", "not valid JSON", nullptr},
       {"[1, 2]", "JSON object", nullptr},
       {R"({"id": {"a": 1}, "instance": "A")" + sensors + "}", "\"id\"", nullptr},
       {R"({"id": 3)" + sensors + "}", "\"instance\"", 3},
-      {R"({"id": 3, "instance": 5)" + sensors + "}", "\"instance\"", 3},
       {R"({"id": "x", "instance": "")" + sensors + "}", "\"instance\"", "x"},
       {R"({"id": 3, "instance": ")" + std::string(129, 'a') + '"' + sensors + "}", "\"instance\"",
        3},
-      {R"({"id": 4, "instance": "A"})", "\"call\"", 4},
       {R"({"id": 4, "instance": "A", "call": 12})", "\"call\"", 4},
       {R"({"id": 5, "instance": "A", "args": {})" + sensors + "}", "\"args\"", 5},
       {R"({"id": 5, "instance": "A", "call": "logDebugString"})", "takes 1", 5},
       {R"({"id": 6, "instance": "A", "drop": false})", "\"drop\"", 6},
-      {R"({"id": 6, "instance": "A", "drop": 1})", "\"drop\"", 6},
       // A NUL would cut the stored key short, onto another instance's keys.
       {R"({"id": 7, "instance": "A", "call": "setWidgetIdentifier", "args": ["X:Sensor\u0000"]})",
-       "control characters", 7},
-      {R"({"id": 7, "instance": "A", "call": "setWidgetIdentifier", "args": ["X\nY"]})",
        "control characters", 7},
       {R"({"id": 8, "instance": "A", "call": "logDebugString", "args": [")" +
            std::string(64 * 1024, 'x') + "\"]}",
