@@ -25,16 +25,12 @@ using Row = std::tuple<const char*, const char*, std::function<json(PC&)>>;
 
 class BridgeCallsTest : public ::testing::Test {
  protected:
-  // What an instance shows of its choices.
+  // What an instance shows of its choices: sensors at display 0 and 1, the unit, a reading.
   json choices(const std::string& instance) {
-    json shown = json::array();
-    for (const auto& [name, args] : {std::pair{"preferredSensorIndexAtDisplayIndex", json{0}},
-                                     {"preferredSensorIndexAtDisplayIndex", json{1}},
-                                     {"preferredTemperatureUnitIndex", json::array()},
-                                     {"localizedReadingAtDisplayIndex", json{0}}}) {
-      shown.push_back(call(dispatcher_, instance, name, args)["result"]);
-    }
-    return shown;
+    return {call(dispatcher_, instance, "preferredSensorIndexAtDisplayIndex", {0})["result"],
+            call(dispatcher_, instance, "preferredSensorIndexAtDisplayIndex", {1})["result"],
+            call(dispatcher_, instance, "preferredTemperatureUnitIndex")["result"],
+            call(dispatcher_, instance, "localizedReadingAtDisplayIndex", {0})["result"]};
   }
 
   HostEnvironment environment_;

@@ -20,6 +20,15 @@ double utc(int year, int month, int day, int hour = 0, int minute = 0, int secon
   return static_cast<double>(timegm(&parts));
 }
 
+// The current locale and time zone for one scope.
+ScopedEnvironment::Settings localeAndZone(const std::string& locale, const std::string& zone) {
+  return {{"LANGUAGE", {}},
+          {"LC_ALL", {}},
+          {"LC_MESSAGES", {}},
+          {"LANG", locale + ".UTF-8"},
+          {"TZ", zone}};
+}
+
 // A machine's production date is a week of a year in the current locale.
 // 2010 begins on a Friday, 2020 on a Wednesday. US weeks begin on Sunday and
 // week 1 holds 1 January; German weeks begin on Monday and week 1 is the first
@@ -32,11 +41,7 @@ TEST(GregorianCalendarTest, DatesFromWeeksAndYearsFromDates) {
       {"de_DE", 2020, 0, 2, utc(2019, 12, 23)}, {"de_DE", 2020, 54, 2, utc(2021, 1, 4)},
   };
   for (const auto& [locale, year, week, weekday, expected] : cases) {
-    ScopedEnvironment env({{"LANGUAGE", {}},
-                           {"LC_ALL", {}},
-                           {"LC_MESSAGES", {}},
-                           {"LANG", std::string(locale) + ".UTF-8"},
-                           {"TZ", "UTC"}});
+    ScopedEnvironment env(localeAndZone(locale, "UTC"));
     const GregorianCalendar calendar = GregorianCalendar::current();
     EXPECT_EQ(calendar.dateFromWeek(year, week, weekday), expected)
         << locale << " " << year << " week " << week << " day " << weekday;
@@ -45,6 +50,8 @@ TEST(GregorianCalendarTest, DatesFromWeeksAndYearsFromDates) {
     EXPECT_EQ(std::tuple(parts->year, parts->month, parts->day, parts->hour),
               std::tuple(2010, 1, 1, 12));
   }
+  ScopedEnvironment mars(localeAndZone("en_US", "Mars/Olympus_Mons"));
+  EXPECT_EQ(GregorianCalendar::current().dateFromWeek(2010, 10, 2), utc(2010, 3, 1)) << "US, UTC";
 }
 
 // Dates in the current locale and zone, as the widget's disk dates show them.
@@ -56,11 +63,7 @@ TEST(DateFormatterTest, FormatsInTheLocalesStyle) {
       {"de_DE", "America/New_York", Style::Short, Style::None, "07.03.10"},
   };
   for (const auto& [locale, zone, date, time, expected] : cases) {
-    ScopedEnvironment env({{"LANGUAGE", {}},
-                           {"LC_ALL", {}},
-                           {"LC_MESSAGES", {}},
-                           {"LANG", std::string(locale) + ".UTF-8"},
-                           {"TZ", zone}});
+    ScopedEnvironment env(localeAndZone(locale, zone));
     EXPECT_EQ(DateFormatter::stringFromDate(utc(2010, 3, 8, 3, 5, 9), date, time), expected);
   }
 }
