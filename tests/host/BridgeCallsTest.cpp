@@ -1,155 +1,133 @@
-// Every script name over every transport: good arguments reach the right
-// operation with the right values; wrong names, counts and types are
-// answered with errors and change nothing.
+// Every script name, the design's and our own, through the dispatcher: good
+// arguments reach the right operation with the right values; wrong names,
+// counts and types are answered with errors and change nothing. The
+// transports only carry the text (TransportTest).
 
 #include <functional>
 #include <set>
 
 #include "platform/SystemLog.h"
 #include "tests/host/HostTestSupport.h"
+#include "widget/OwnScriptCalls.h"
+#include "widget/OwnSensorOperations.h"
 #include "widget/PluginController.h"
 #include "widget/ScriptBridge.h"
 
 namespace zor::host::testing {
 namespace {
 
-using nlohmann::json;
 using PC = PluginController;
+using Ops = OwnSensorOperations;
 
-class BridgeCallsTest : public ::testing::TestWithParam<Transport> {
+// A call by its script name and arguments, and the same operation made directly.
+using Row = std::tuple<const char*, const char*, std::function<json(PC&)>>;
+#define ROW(name, args, operation) Row(name, args, [](PC& c) { return json(operation); })
+
+class BridgeCallsTest : public ::testing::Test {
  protected:
+  // What an instance shows of its choices: sensors at display 0 and 1, the unit, a reading.
+  json choices(const std::string& instance) {
+    return {call(dispatcher_, instance, "preferredSensorIndexAtDisplayIndex", {0})["result"],
+            call(dispatcher_, instance, "preferredSensorIndexAtDisplayIndex", {1})["result"],
+            call(dispatcher_, instance, "preferredTemperatureUnitIndex")["result"],
+            call(dispatcher_, instance, "localizedReadingAtDisplayIndex", {0})["result"]};
+  }
+
   HostEnvironment environment_;
   BridgeDispatcher dispatcher_;
-  BridgeClient client_{dispatcher_, GetParam()};
-
-  // What an instance shows of its choices, asked through the bridge.
-  json choices(const std::string& instance) {
-    return json::array({client_.call(instance, "preferredSensorIndexAtDisplayIndex", {0})["result"],
-                        client_.call(instance, "preferredSensorIndexAtDisplayIndex", {1})["result"],
-                        client_.call(instance, "preferredTemperatureUnitIndex")["result"],
-                        client_.call(instance, "localizedReadingAtDisplayIndex", {0})["result"]});
-  }
 };
 
 // Each call in turn, beside the same operation made directly on a controller
 // of the test's own: the answers agree and the choices take effect.
-TEST_P(BridgeCallsTest, EveryScriptNameReachesItsOperation) {
-  auto reference = std::make_shared<PluginController>();
-  ASSERT_TRUE(reference->init());
-  ASSERT_GE(reference->numberOfAvailableSensors(), 3) << "the demo machine has sensors to choose";
+TEST_F(BridgeCallsTest, EveryScriptNameReachesItsOperation) {
+  PC reference;
+  ASSERT_TRUE(reference.init());
+  ASSERT_GE(reference.numberOfAvailableSensors(), 3) << "the demo machine has sensors to choose";
   ScopedLogCapture log;
-  const std::tuple<const char*, const char*, std::function<json(PC&)>> calls[] = {
-      {"numberOfAvailableSensors", "[]", [](PC& c) { return c.numberOfAvailableSensors(); }},
-      {"setWidgetIdentifier", "[\"W1\"]",
-       [](PC& c) { return c.setWidgetIdentifier("W1"), json(); }},
-      {"localizedStringForElementWithName", "[\"Done\"]",
-       [](PC& c) { return c.localizedStringForElementWithName("Done"); }},
-      {"setMaximumSensorNameWidth", "[24.5]",
-       [](PC& c) { return c.setMaximumSensorNameWidth(24.5f), json(); }},
-      {"localizedSensorNameAtDisplayIndex", "[1]",
-       [](PC& c) { return c.localizedSensorNameAtDisplayIndex(1); }},
-      {"localizedDifferentiatingSensorNameAtIndex", "[2]",
-       [](PC& c) { return c.localizedDifferentiatingSensorNameAtIndex(2); }},
-      {"localizedStatusMessage", "[]", [](PC& c) { return c.localizedStatusMessage(); }},
-      {"localizedVersionMessage", "[]", [](PC& c) { return c.localizedVersionMessage(); }},
-      {"relativePathForTypeIconAtDisplayIndex", "[1]",
-       [](PC& c) { return c.relativePathForTypeIconAtDisplayIndex(1); }},
-      {"setPreferredSensorIndexForDisplayIndex", "[2, 0]",
-       [](PC& c) { return c.setPreferredSensorIndex(2, 0), json(); }},
-      {"preferredSensorIndexAtDisplayIndex", "[0]",
-       [](PC& c) { return c.preferredSensorIndexAtDisplayIndex(0); }},
-      {"setTemperatureUnitIndex", "[1]",
-       [](PC& c) { return c.setTemperatureUnitIndex(1), json(); }},
-      {"preferredTemperatureUnitIndex", "[]",
-       [](PC& c) { return c.preferredTemperatureUnitIndex(); }},
-      {"localizedReadingAtDisplayIndex", "[0]",
-       [](PC& c) { return c.localizedReadingAtDisplayIndex(0); }},
-      {"bundleIdentifierForMasterApplication", "[]",
-       [](PC& c) { return c.bundleIdentifierForMasterApplication(); }},
-      {"localizedURLForMasterApplication", "[]",
-       [](PC& c) { return c.localizedURLForMasterApplication(); }},
-      {"logDebugString", "[\"bridge check\"]", [](PC&) { return json(); }},
+  const Row calls[] = {
+      ROW("numberOfAvailableSensors", "[]", c.numberOfAvailableSensors()),
+      ROW("setWidgetIdentifier", "[\"W1\"]", (c.setWidgetIdentifier("W1"), json())),
+      ROW("localizedStringForElementWithName", "[\"Done\"]",
+          c.localizedStringForElementWithName("Done")),
+      ROW("setMaximumSensorNameWidth", "[24.5]", (c.setMaximumSensorNameWidth(24.5f), json())),
+      ROW("localizedSensorNameAtDisplayIndex", "[1]", c.localizedSensorNameAtDisplayIndex(1)),
+      ROW("localizedDifferentiatingSensorNameAtIndex", "[2]",
+          c.localizedDifferentiatingSensorNameAtIndex(2)),
+      ROW("localizedStatusMessage", "[]", c.localizedStatusMessage()),
+      ROW("localizedVersionMessage", "[]", c.localizedVersionMessage()),
+      ROW("relativePathForTypeIconAtDisplayIndex", "[1]",
+          c.relativePathForTypeIconAtDisplayIndex(1)),
+      ROW("setPreferredSensorIndexForDisplayIndex", "[2, 0]",
+          (c.setPreferredSensorIndex(2, 0), json())),
+      ROW("preferredSensorIndexAtDisplayIndex", "[0]", c.preferredSensorIndexAtDisplayIndex(0)),
+      ROW("setTemperatureUnitIndex", "[1]", (c.setTemperatureUnitIndex(1), json())),
+      ROW("preferredTemperatureUnitIndex", "[]", c.preferredTemperatureUnitIndex()),
+      ROW("localizedReadingAtDisplayIndex", "[0]", c.localizedReadingAtDisplayIndex(0)),
+      ROW("bundleIdentifierForMasterApplication", "[]", c.bundleIdentifierForMasterApplication()),
+      ROW("localizedURLForMasterApplication", "[]", c.localizedURLForMasterApplication()),
+      ROW("logDebugString", "[\"bridge check\"]", ((void)c, json())),
+      ROW("setOwnSensorNameAtIndex", "[1, \"Left core\"]",
+          Ops::setOwnSensorNameAtIndex(c, 1, "Left core")),
+      ROW("setOwnSensorLimitAtIndex", "[1, \"60\"]", Ops::setOwnSensorLimitAtIndex(c, 1, "60")),
+      ROW("shownSensorNameAtIndex", "[1]", Ops::shownSensorNameAtIndex(c, 1)),
+      ROW("shownSensorNameAtDisplayIndex", "[1]", Ops::shownSensorNameAtDisplayIndex(c, 1)),
+      ROW("ownSensorNameAtIndex", "[1]", Ops::ownSensorNameAtIndex(c, 1)),
+      ROW("sensorLimitAtIndex", "[1]", Ops::sensorLimitAtIndex(c, 1)),
+      ROW("criticalSensorLimitAtIndex", "[1]", Ops::criticalSensorLimitAtIndex(c, 1)),
+      ROW("ownSensorLimitAtIndex", "[1]", Ops::ownSensorLimitAtIndex(c, 1)),
   };
   std::set<std::string> covered;
   for (const auto& [name, args, expected] : calls) {
     SCOPED_TRACE(name);
-    json answer = client_.call("W1", name, json::parse(args));
+    json answer = call(dispatcher_, "W1", name, json::parse(args));
     ASSERT_FALSE(answer.contains("error")) << answer.dump();
-    EXPECT_EQ(answer["result"], expected(*reference)) << answer.dump();
+    EXPECT_EQ(answer["result"], expected(reference)) << answer.dump();
     // The first call made the instance's controller and said so.
     EXPECT_EQ(answer.value("newInstance", false), covered.empty());
     covered.insert(name);
   }
-  for (const WebScriptMethod& method : webScriptMethods()) {
-    EXPECT_TRUE(covered.count(method.scriptName)) << method.scriptName << " not exercised";
+  for (const auto* table : {&webScriptMethods(), &ownScriptMethods()}) {
+    for (const WebScriptMethod& method : *table) EXPECT_TRUE(covered.count(method.scriptName));
   }
-  EXPECT_EQ(choices("W1"), json::array({2, reference->preferredSensorIndexAtDisplayIndex(1), 1,
-                                        reference->localizedReadingAtDisplayIndex(0)}));
+  EXPECT_EQ(choices("W1"), json::array({2, reference.preferredSensorIndexAtDisplayIndex(1), 1,
+                                        reference.localizedReadingAtDisplayIndex(0)}));
+  EXPECT_EQ(call(dispatcher_, "W1", "shownSensorNameAtIndex", {1})["result"], "Left core");
   EXPECT_TRUE(log.contains("bridge check"));
+  EXPECT_EQ(call(dispatcher_, "W1", "setOwnSensorLimitAtIndex", {1, "x"})["result"],
+            Ops::setOwnSensorLimitAtIndex(reference, 1, "x"));
+  // Another instance keeps its own choices.
+  EXPECT_NE(choices("W2")[0], 2);
 }
 
-TEST_P(BridgeCallsTest, InstancesKeepSeparateChoices) {
-  client_.call("A", "setWidgetIdentifier", {"A"});
-  client_.call("B", "setWidgetIdentifier", {"B"});
-  const json before = choices("B");
-  client_.call("A", "setPreferredSensorIndexForDisplayIndex", {2, 0});
-  EXPECT_EQ(choices("A")[0], 2);
-  EXPECT_EQ(choices("B"), before);
-  EXPECT_NE(before[0], 2);
-}
-
-// Wrong calls for every script name: one argument too many, one too few, and
-// each argument of the wrong type or, for whole numbers, beyond 32 bits (4294967295
-// would wrap to -1, "no sensor").
-std::vector<std::pair<std::string, json>> wrongCallsFor(const WebScriptMethod& method) {
-  json good = json::array();
-  for (ScriptType type : method.arguments)
-    good.push_back(type == ScriptType::String ? json("x") : json(0));
-  std::vector<std::pair<std::string, json>> wrong{{"one too many", good}};
-  wrong.back().second.push_back(1);
-  if (!good.empty()) wrong.emplace_back("one too few", json(good.begin(), good.end() - 1));
-  for (size_t i = 0; i < method.arguments.size(); ++i) {
-    const ScriptType type = method.arguments[i];
-    std::vector<json> values{type == ScriptType::String ? json(7) : json("7"), nullptr};
-    if (type == ScriptType::Int32) values.push_back(4294967295u);
-    for (const json& value : values) {
-      wrong.emplace_back("argument " + std::to_string(i + 1) + " " + value.dump(), good);
-      wrong.back().second[i] = value;
-    }
-  }
-  return wrong;
-}
-
-TEST_P(BridgeCallsTest, WrongArgumentsAreRefusedAndChangeNothing) {
-  client_.call("W", "setWidgetIdentifier", {"W"});
-  client_.call("W", "setPreferredSensorIndexForDisplayIndex", {2, 1});
+// One argument too many or too few, one of the wrong type, a whole number
+// beyond 32 bits (4294967295 would wrap to -1, "no sensor"), a name outside
+// the tables: errors, and no controller made, no choice changed, nothing stored.
+TEST_F(BridgeCallsTest, WrongCallsAreRefusedAndChangeNothing) {
+  call(dispatcher_, "W", "setWidgetIdentifier", {"W"});
+  call(dispatcher_, "W", "setPreferredSensorIndexForDisplayIndex", {2, 1});
   const json shown = choices("W");
-  for (const WebScriptMethod& method : webScriptMethods()) {
-    for (const auto& [what, args] : wrongCallsFor(method)) {
-      SCOPED_TRACE(std::string(method.scriptName) + ": " + what);
-      json answer = client_.call("W", method.scriptName, args);
-      EXPECT_TRUE(answer.contains("error") && !answer.contains("result")) << answer.dump();
-      // A wrong call never makes a controller either.
-      EXPECT_TRUE(client_.call("never-made", method.scriptName, args).contains("error"));
+  const std::string stored = environment_.stored();
+  // Each a script name and its arguments.
+  for (const std::string text :
+       {"setPreferredSensorIndexForDisplayIndex [0]",
+        "setPreferredSensorIndexForDisplayIndex [0, 0, 1]",
+        "setPreferredSensorIndexForDisplayIndex [\"0\", 0]",
+        "setPreferredSensorIndexForDisplayIndex [4294967295, 0]", "setTemperatureUnitIndex [null]",
+        "setWidgetIdentifier [7]", "setMaximumSensorNameWidth [\"24\"]", "logDebugString []",
+        "setOwnSensorNameAtIndex [0, 7]", "setOwnSensorLimitAtIndex [0, \"60\", 1]", "init []",
+        "localizedSensorUnitAtIndex [0]", "setPreferredSensorIndex:forDisplayIndex: [0, 0]",
+        "numberofavailablesensors []", "__proto__ []"}) {
+    const std::size_t space = text.find(' ');
+    for (const char* instance : {"W", "never-made"}) {
+      json answer =
+          call(dispatcher_, instance, text.substr(0, space), json::parse(text.substr(space)));
+      EXPECT_TRUE(answer.contains("error") && !answer.contains("result")) << text;
     }
   }
   EXPECT_EQ(dispatcher_.instanceCount(), 1u);
   EXPECT_EQ(choices("W"), shown);
+  EXPECT_EQ(environment_.stored(), stored);
 }
-
-TEST_P(BridgeCallsTest, NamesOutsideTheTableAreRefused) {
-  for (const char* name :
-       {"init", "readPreferences", "sensorIndexForSensorID", "localizedSensorUnitAtIndex",
-        "setPreferredSensorIndex:forDisplayIndex:", "numberofavailablesensors", "__proto__", ""}) {
-    json answer = client_.call("A", name);
-    EXPECT_NE(answer.value("error", "").find("no such call"), std::string::npos) << name;
-  }
-  EXPECT_EQ(dispatcher_.instanceCount(), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Transports, BridgeCallsTest,
-                         ::testing::Values(Transport::Direct, Transport::Stdio, Transport::Http),
-                         [](const auto& info) { return transportName(info.param); });
 
 }  // namespace
 }  // namespace zor::host::testing

@@ -18,7 +18,6 @@
 namespace zor {
 namespace {
 
-using testing::localeVariables;
 using testing::ScopedEnvironment;
 using Opt = std::optional<std::string>;
 
@@ -39,7 +38,8 @@ TEST(CurrentLocaleTest, LanguageIsTheFirstAvailableInVariableOrder) {
       {"../../etc", {}, {}, "de_DE", "de", nullptr},
   };
   for (const auto& [language, lcAll, lcMessages, lang, expected, separator] : cases) {
-    ScopedEnvironment env(localeVariables(language, lcAll, lcMessages, lang));
+    ScopedEnvironment env(
+        {{"LANGUAGE", language}, {"LC_ALL", lcAll}, {"LC_MESSAGES", lcMessages}, {"LANG", lang}});
     SCOPED_TRACE(language.value_or("-") + " " + lang.value_or("-"));
     EXPECT_EQ(preferredLocalization({"de", "en", "pt_BR"}), expected);
     if (separator) {
@@ -69,7 +69,7 @@ TEST(ShippedResourcesTest, EveryStringTableParsesCleanlyAndGermanHasEveryKey) {
 // Strings: the current language, then the development language, then the
 // fallback, then the key. Resources: the folder, then the language folders.
 TEST(ResourceBundleTest, LooksUpInTheLanguageThenFallsBack) {
-  ScopedEnvironment env(localeVariables({}, {}, {}, "de_DE.UTF-8"));
+  ScopedEnvironment env({{"LANGUAGE", {}}, {"LC_ALL", {}}, {"LC_MESSAGES", {}}, {"LANG", "de_DE"}});
   auto bundle = ResourceBundle::forFiles({
       {"en.lproj/Localizable.strings", "\"a\" = \"English A\"; \"b\" = \"English B\";"},
       {"de.lproj/Localizable.strings", "\"a\" = \"Deutsch A\";"},
@@ -78,14 +78,15 @@ TEST(ResourceBundleTest, LooksUpInTheLanguageThenFallsBack) {
       {"en.lproj/Only.txt", "english"},
       {"en.lproj/Dev.txt", "development"},
   });
-  EXPECT_EQ(bundle->localizedString("a", ""), "Deutsch A");
-  EXPECT_EQ(bundle->localizedString("b", ""), "English B");
-  EXPECT_EQ(bundle->localizedString("missing", "fallback"), "fallback");
-  EXPECT_EQ(bundle->localizedString("missing", ""), "missing");
-  EXPECT_EQ(bundle->localizedString("a", "", "NoSuchTable"), "a");
-  EXPECT_EQ(bundle->resourceContents("hddtemp", "db"), Opt("top"));
-  EXPECT_EQ(bundle->resourceContents("Only", "txt"), Opt("german"));
-  EXPECT_EQ(bundle->resourceContents("Dev", "txt"), Opt("development"));
+  EXPECT_EQ(std::vector({bundle->localizedString("a", ""), bundle->localizedString("b", ""),
+                         bundle->localizedString("missing", "fallback"),
+                         bundle->localizedString("missing", ""),
+                         bundle->localizedString("a", "", "NoSuchTable")}),
+            std::vector<std::string>({"Deutsch A", "English B", "fallback", "missing", "a"}));
+  EXPECT_EQ(std::vector({bundle->resourceContents("hddtemp", "db"),
+                         bundle->resourceContents("Only", "txt"),
+                         bundle->resourceContents("Dev", "txt")}),
+            std::vector<Opt>({"top", "german", "development"}));
   for (const char* name : {"missing", "../hddtemp", "de.lproj/Only"}) {
     EXPECT_EQ(bundle->resourceContents(name, "db"), std::nullopt) << name;
   }

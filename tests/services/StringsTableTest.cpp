@@ -17,61 +17,48 @@ Entries parse(const std::string& text, std::vector<std::string>* log = nullptr) 
   return entries;
 }
 
-TEST(StringsTableTest, DecodesEscapesInValues) {
-  const std::pair<std::string, std::string> cases[] = {
-      {R"(say \"hi\")", "say \"hi\""},
-      {R"(a\\b\nc)", "a\\b\nc"},
-      {R"(\U00E9t\u00E9\U00B0)", "\xC3\xA9t\xC3\xA9\xC2\xB0"},
-      {R"(\UD83D\UDE00)", "\xF0\x9F\x98\x80"},  // a surrogate pair
-      {R"(\UD83Dx\UDE00)", "\xEF\xBF\xBDx\xEF\xBF\xBD"},
-      {R"(\101\60)", "A0"},  // octal
-      {"gr\xC3\xBC\xC3\x9F", "gr\xC3\xBC\xC3\x9F"},
-      {"/* not // a comment */", "/* not // a comment */"},
-      {R"(\q)", "q"},
+// Escapes in values, comments and layout between tokens, bare words.
+TEST(StringsTableTest, ReadsEscapesCommentsAndBareWords) {
+  const std::pair<std::string, Entries> cases[] = {
+      {R"("k" = "say \"hi\" a\\b\nc \q";)", {{"k", "say \"hi\" a\\b\nc q"}}},
+      {R"("k" = "\U00E9t\u00E9\U00B0 \UD83D\UDE00";)", {{"k", "\u00e9t\u00e9\u00b0 \U0001F600"}}},
+      {R"("k" = "\UD83Dx\UDE00 \101\60";)", {{"k", "\xEF\xBF\xBDx\xEF\xBF\xBD A0"}}},
+      {"\"k\" = \"/* not // a comment */ gr\xC3\xBC\xC3\x9F\";",
+       {{"k", "/* not // a comment */ gr\xC3\xBC\xC3\x9F"}}},
+      {"// a line\n/* block\n */ \"a\" /* */ = // after\n \"1\" ;\n\"b\"=\"2\";\"c\" = \"3\";\r\n",
+       {{"a", "1"}, {"b", "2"}, {"c", "3"}}},
+      {"bare_key = bare.value-1;\n\"same\";\n", {{"bare_key", "bare.value-1"}, {"same", "same"}}},
   };
-  for (const auto& [source, expected] : cases) {
+  for (const auto& [text, expected] : cases) {
     std::vector<std::string> log;
-    EXPECT_EQ(parse("\"k\" = \"" + source + "\";", &log), (Entries{{"k", expected}})) << source;
-    EXPECT_TRUE(log.empty()) << source;
+    EXPECT_EQ(parse(text, &log), expected) << text;
+    EXPECT_TRUE(log.empty()) << text;
   }
-}
-
-TEST(StringsTableTest, CommentsAndLayoutBetweenTokens) {
-  std::vector<std::string> log;
-  EXPECT_EQ(
-      parse("// leading line comment\n"
-            "/* block\n   comment */ \"a\" /* between */ = // after equals\n \"1\" ;\n"
-            "\"b\"=\"2\";\"c\" = \"3\";\r\n"
-            "bare_key = bare.value-1;\n"
-            "\"same\";\n",
-            &log),
-      (Entries{
-          {"a", "1"}, {"b", "2"}, {"c", "3"}, {"bare_key", "bare.value-1"}, {"same", "same"}}));
-  EXPECT_TRUE(log.empty());
 }
 
 // A malformed entry is skipped with one line naming it, never read past the end.
 TEST(StringsTableTest, MalformedLinesAreSkippedAndLogged) {
-  const std::tuple<std::string, Entries, std::vector<int>> cases[] = {
-      {"\"a\" = \"1\"\n\"b\" = \"2\";\n", {{"b", "2"}}, {1}},  // no semicolon
-      {"\"a\" = \"1\";\n\"b\" = \"never closed", {{"a", "1"}}, {2}},
-      {"\"a\" = \"x\\", {}, {1}},
-      {"\"a\" = \"\\U12\";\n\"b\" = \"2\";\n", {{"b", "2"}}, {1}},
-      {"\"a\" = \"\\U00", {}, {1}},
-      {"\"a\"", {}, {1}},
-      {"= \"1\";\n\"b\" = \"2\";\n\"c\" = \"3\" extra;\n", {{"b", "2"}}, {1, 3}},
+  const std::tuple<std::string, Entries, std::vector<std::string>> cases[] = {
+      {"\"a\" = \"1\"\n\"b\" = \"2\";\n", {{"b", "2"}}, {"malformed line 1"}},  // no semicolon
+      {"\"a\" = \"1\";\n\"b\" = \"never closed", {{"a", "1"}}, {"malformed line 2"}},
+      {"\"a\" = \"x\\", {}, {"malformed line 1"}},
+      {"\"a\" = \"\\U12\";\n\"b\" = \"2\";\n", {{"b", "2"}}, {"malformed line 1"}},
+      {"\"a\" = \"\\U00", {}, {"malformed line 1"}},
+      {"\"a\"", {}, {"malformed line 1"}},
+      {"= \"1\";\n\"b\" = \"2\";\n\"c\" = \"3\" extra;\n",
+       {{"b", "2"}},
+       {"malformed line 1", "malformed line 3"}},
+      {"\"a\" = \"1\";\n/* open\n\"b\" = \"2\";\n",
+       {{"a", "1"}},
+       {"unterminated comment from line 2"}},
   };
-  for (const auto& [text, expected, badLines] : cases) {
+  for (const auto& [text, expected, problems] : cases) {
     std::vector<std::string> log, lines;
     EXPECT_EQ(parse(text, &log), expected) << text;
-    for (int line : badLines) {
-      lines.push_back("t.strings: malformed line " + std::to_string(line) + " skipped\n");
-    }
+    for (const std::string& problem : problems)
+      lines.push_back("t.strings: " + problem + " skipped\n");
     EXPECT_EQ(log, lines) << text;
   }
-  std::vector<std::string> log;
-  EXPECT_EQ(parse("\"a\" = \"1\";\n/* open\n\"b\" = \"2\";\n", &log), (Entries{{"a", "1"}}));
-  EXPECT_EQ(log, std::vector<std::string>{"t.strings: unterminated comment from line 2 skipped\n"});
 }
 
 TEST(StringsTableTest, ReadsUtf16InBothByteOrders) {

@@ -1,6 +1,7 @@
 #pragma once
-// Helpers for the platform-services tests: environment variables set for the
-// length of a scope, and a temporary folder removed afterwards.
+// Helpers for the platform-services tests, borrowed by the preferences,
+// system and widget tests: environment variables set for the length of a
+// scope, and a temporary folder removed afterwards.
 
 #include <stdlib.h>
 
@@ -14,18 +15,17 @@ namespace zor::testing {
 
 class ScopedEnvironment {
  public:
+  using Settings = std::vector<std::pair<std::string, std::optional<std::string>>>;
   // Each pair sets a variable; a value of nullopt unsets it.
-  explicit ScopedEnvironment(
-      std::vector<std::pair<std::string, std::optional<std::string>>> settings) {
-    for (auto& [name, value] : settings) {
+  explicit ScopedEnvironment(const Settings& settings) {
+    for (const auto& [name, value] : settings) {
       const char* old = getenv(name.c_str());
       saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
       apply(name, value);
     }
   }
   ScopedEnvironment(const std::string& name, std::optional<std::string> value)
-      : ScopedEnvironment(
-            std::vector<std::pair<std::string, std::optional<std::string>>>{{name, value}}) {}
+      : ScopedEnvironment(Settings{{name, std::move(value)}}) {}
   ~ScopedEnvironment() {
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) apply(it->first, it->second);
   }
@@ -34,24 +34,10 @@ class ScopedEnvironment {
 
  private:
   static void apply(const std::string& name, const std::optional<std::string>& value) {
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
+    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
   }
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  Settings saved_;
 };
-
-// No locale variables at all: every lookup starts from the defaults.
-inline std::vector<std::pair<std::string, std::optional<std::string>>> localeVariables(
-    std::optional<std::string> language, std::optional<std::string> lcAll,
-    std::optional<std::string> lcMessages, std::optional<std::string> lang) {
-  return {{"LANGUAGE", std::move(language)},
-          {"LC_ALL", std::move(lcAll)},
-          {"LC_MESSAGES", std::move(lcMessages)},
-          {"LANG", std::move(lang)}};
-}
 
 class ScopedTempDirectory {
  public:
