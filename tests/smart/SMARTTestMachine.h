@@ -68,11 +68,6 @@ inline PlistData dataPage(const std::vector<AttributeRow>& rows, bool thresholds
   return page;
 }
 
-// A temperature attribute 194 holding `degrees` in its two low raw bytes.
-inline AttributeRow temperatureRow(std::uint16_t degrees) {
-  return AttributeRow{194, 0x0022, 100, 100, degrees, 0};
-}
-
 struct DiskSpec {
   std::string name = "disk";
   std::string className = "IOAHCIBlockStorageDevice";
@@ -80,7 +75,9 @@ struct DiskSpec {
   // The support test's inputs; a null value leaves the property out.
   std::optional<PlistValue> smartCapable = PlistValue::boolean(true);
   std::optional<std::string> interconnect = std::string("SATA");
-  std::vector<AttributeRow> attributes = {{1, 0x000b, 100, 100, 0, 62}, temperatureRow(40)};
+  // Attribute 194 holds the temperature in its low raw bytes.
+  std::vector<AttributeRow> attributes = {{1, 0x000b, 100, 100, 0, 62},
+                                          {194, 0x22, 100, 100, 40, 0}};
   PlistArray fail{};
   std::optional<std::int64_t> openError{};
 };

@@ -89,58 +89,52 @@ TEST_F(SMARTTest, DiscoveryAcceptsByTableThenSATAThenRestrictionAndExplainsInDeb
 
   ZORSMARTStorageDevice::setDebugMode(true);
   ZORSMARTStorageDevice::allSMARTDevicesRestrictToTemperatureSupport(true);
-  auto processing = [&](const std::string& name) {
-    return "    Processing entry " + entryNamed(name)->description() + "\n";
-  };
   auto refused = [&](const std::string& name, const std::string& why) {
     return "   Device entry " + entryNamed(name)->description() + " not accepted" + why + ".\n";
   };
-  const std::string accessFailed = " because access to its S.M.A.R.T. interface failed";
-  std::vector<std::string> expected = {
-      "*** Scanning for S.M.A.R.T. capable devices, feature code 4096. (Found 6 legacy ATA and 2 "
-      "new era block storage devices.)\n",
-      processing("known"),
-      processing("notemp"),
-      processing("sata"),
-      "   Device with product name 'UNLISTED SATA' is unknown but connected via SATA. Accepted.\n",
-      processing("pata"),
-      refused("pata", " because temperature support could no be determined"),
-      processing("unsupported"),
-      processing("broken"),
-      refused("broken", accessFailed),
-      refused("broken", ""),
-      processing("new"),
-      processing("brokennew"),
-      refused("brokennew", accessFailed),
-      refused("brokennew", ""),
-      "*** Scan of S.M.A.R.T. capable devices completed.\n"};
-  EXPECT_EQ(log_.lines(), expected);
+  const auto& lines = log_.lines();
+  ASSERT_EQ(lines.size(), 16u);  // a line per entry processed and the lines below
+  EXPECT_EQ(lines.front(),
+            "*** Scanning for S.M.A.R.T. capable devices, feature code 4096. (Found 6 legacy ATA "
+            "and 2 new era block storage devices.)\n");
+  EXPECT_EQ(lines[4],
+            "   Device with product name 'UNLISTED SATA' is unknown but connected via SATA. "
+            "Accepted.\n");
+  EXPECT_EQ(lines[6], refused("pata", " because temperature support could no be determined"));
+  EXPECT_EQ(lines[9] + lines[10],
+            refused("broken", " because access to its S.M.A.R.T. interface failed") +
+                refused("broken", ""));
+  EXPECT_EQ(lines.back(), "*** Scan of S.M.A.R.T. capable devices completed.\n");
 }
 
 // A device is opened to test access, then to read the names, and sends the
-// enable request once; refused devices give every reference back.
-TEST_F(SMARTTest, CreationOpensAndClosesInPairsAndRefusalsGiveEverythingBack) {
-  installDisks(
-      {DiskSpec{.model = "WDC WD3200BEVT-22ZCT0"}, DiskSpec{.name = "noid", .fail = {"Identify"}}});
+// enable request once; a refused one gives every reference back. An
+// attribute the disk lacks reads as no temperature; attribute IDs outside
+// 1..255 never touch the disk.
+TEST_F(SMARTTest, CreationOpensAndClosesInPairs) {
+  installDisks({DiskSpec{.model = "WDC WD3200BEVT-22ZCT0"},
+                DiskSpec{.name = "noid", .fail = {"Identify"}},
+                DiskSpec{.name = "noenable", .fail = {"Enable"}}});
   auto device = deviceNamed();
   ASSERT_NE(device, nullptr);
   EXPECT_EQ(device->productName() + "/" + device->serialNumber(), "WDC WD3200BEVT-22ZCT0/disk-SN");
   EXPECT_EQ(disk().counters().opens, 2u);
   EXPECT_EQ(device->temperature(), 40);
   EXPECT_EQ(disk().counters().enableRequests, 1u);
-  EXPECT_EQ(disk().counters().opens, disk().counters().closes);
   auto unidentified = deviceNamed("noid");
   ASSERT_NE(unidentified, nullptr);
   EXPECT_EQ(unidentified->productName() + "/" + unidentified->serialNumber(),
             "UNKNOWN SMART DISK/ ");
-  for (const DiskSpec& spec :
-       {DiskSpec{.openError = 0xe00002c0}, DiskSpec{.fail = {"QueryInterface"}},
-        DiskSpec{.fail = {"Enable"}}}) {
-    installDisks({spec});
-    EXPECT_EQ(deviceNamed(), nullptr);
-    EXPECT_EQ(outstanding(), 0);
-    EXPECT_EQ(disk().counters().opens, disk().counters().closes);
-  }
+  EXPECT_EQ(deviceNamed("noenable"), nullptr);
+  EXPECT_EQ(disk("noenable").counters().opens, disk("noenable").counters().closes);
+  device->setSMARTTemperatureAttributeID(9);
+  EXPECT_EQ(device->temperature(), -1);
+  auto opens = disk().counters().opens;
+  ZORSMARTVendorAttribute attribute;
+  EXPECT_FALSE(device->getVendorSpecificSMARTAttribute(&attribute, 0));
+  EXPECT_FALSE(device->getVendorSpecificSMARTAttribute(&attribute, 256));
+  EXPECT_EQ(disk().counters().opens, opens);
+  EXPECT_EQ(opens, disk().counters().closes);
 }
 
 TEST(SMARTRecordTest, ATAStringsAndAttributesDecodedFieldByFieldInsideTheirBlocks) {
@@ -166,14 +160,13 @@ TEST(SMARTRecordTest, ATAStringsAndAttributesDecodedFieldByFieldInsideTheirBlock
             std::tuple(194, 0x0133, 100, 90, 0x370014002DULL, 0x99));
   bytes.pop_back();
   EXPECT_FALSE(ZORSMARTVendorAttribute::decode(bytes).has_value());
+  // A page holds 30 entries; a short one only those that fit.
   std::vector<std::uint8_t> page(512, 0);
-  page[2 + 12 * 29] = 7;
-  EXPECT_EQ(ZORSMARTVendorAttribute::entryOfPage(page, 29)->attributeID, 7);
-  EXPECT_FALSE(ZORSMARTVendorAttribute::entryOfPage(page, 30).has_value());
+  EXPECT_TRUE(ZORSMARTVendorAttribute::entryOfPage(page, 29) &&
+              !ZORSMARTVendorAttribute::entryOfPage(page, 30));
   page.resize(100);
-  EXPECT_TRUE(ZORSMARTVendorAttribute::entryOfPage(page, 7).has_value());
-  EXPECT_FALSE(ZORSMARTVendorAttribute::entryOfPage(page, 8).has_value());
-  EXPECT_FALSE(ZORATASMARTThresholdValue::entryOfPage(page, 8).has_value());
+  EXPECT_TRUE(ZORSMARTVendorAttribute::entryOfPage(page, 7) &&
+              !ZORATASMARTThresholdValue::entryOfPage(page, 8));
 }
 
 TEST(SMARTRecordTest, TemperatureExtractionByAttributeID) {
@@ -181,7 +174,6 @@ TEST(SMARTRecordTest, TemperatureExtractionByAttributeID) {
   const std::tuple<std::uint8_t, std::array<std::uint8_t, 6>, std::int32_t> cases[] = {
       {194, {0x2d, 0x00, 0x14, 0x00, 0x37, 0x00}, 45},
       {190, {0x2d, 0x00, 0x14, 0x00, 0x37, 0x00}, 1310765},
-      {190, {0xff, 0xff, 0xff, 0xff, 0x00, 0x00}, -1},
       {190, {0x00, 0x00, 0x00, 0x80, 0x00, 0x00}, INT32_MIN}};
   for (const auto& [id, raw, degrees] : cases) {
     ZORSMARTVendorAttribute attribute;
@@ -189,21 +181,6 @@ TEST(SMARTRecordTest, TemperatureExtractionByAttributeID) {
     attribute.rawValue = raw;
     EXPECT_EQ(ZORSMARTStorageDevice::_temperatureFromSMARTAttribute(attribute, id), degrees);
   }
-}
-
-// An attribute the disk lacks reads as no temperature; attribute IDs
-// outside 1..255 never touch the disk.
-TEST_F(SMARTTest, TemperatureReadsTheConfiguredAttributeOnly) {
-  installDisks({DiskSpec{}});
-  auto device = deviceNamed();
-  ASSERT_NE(device, nullptr);
-  device->setSMARTTemperatureAttributeID(9);
-  EXPECT_EQ(device->temperature(), -1);
-  auto opens = disk().counters().opens;
-  ZORSMARTVendorAttribute attribute;
-  EXPECT_FALSE(device->getVendorSpecificSMARTAttribute(&attribute, 0));
-  EXPECT_FALSE(device->getVendorSpecificSMARTAttribute(&attribute, 256));
-  EXPECT_EQ(disk().counters().opens, opens);
 }
 
 // Status: 2 good, 1 failing a pre-failure attribute (at or below its
@@ -231,8 +208,6 @@ TEST_F(SMARTTest, AttributesByNameWithThresholdAndStatus) {
   EXPECT_EQ(field(attributes, "Unknown Attribute", "AttributeID"), 78);
   EXPECT_EQ(*attributes->at("Temperature").find("ZORSMARTAttributeRawValue"),
             PlistValue("2d0014003700"));
-  EXPECT_EQ(field(attributes, "Temperature", "Attribute64BitRawValue"), 236224512045);
-  EXPECT_EQ(field(attributes, "Temperature", "AttributeWorstValue"), 95);
   auto values = std::optional(device->availableSMARTValues());
   EXPECT_EQ(values->size(), 2u);
   EXPECT_EQ(field(values, "Reallocated Sectors Count", "ThresholdValue"), 36);
