@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,21 +73,13 @@ inline PlistValue profileWith(std::vector<PlistValue> children) {
 class CardRecord {
  public:
   explicit CardRecord(std::size_t length = 160) : bytes_(length, 0) {}
-  CardRecord& u8(std::size_t offset, std::uint8_t value) {
-    bytes_.at(offset) = value;
+  // The `width` low bytes of `value` at `offset`, most significant first.
+  CardRecord& put(std::size_t offset, std::size_t width, std::uint32_t value) {
+    for (std::size_t i = 0; i < width; ++i) bytes_.at(offset + i) = value >> 8 * (width - 1 - i);
     return *this;
   }
-  CardRecord& u16(std::size_t offset, std::uint16_t value) {
-    return u8(offset, static_cast<std::uint8_t>(value >> 8))
-        .u8(offset + 1, static_cast<std::uint8_t>(value));
-  }
-  CardRecord& u32(std::size_t offset, std::uint32_t value) {
-    return u16(offset, static_cast<std::uint16_t>(value >> 16))
-        .u16(offset + 2, static_cast<std::uint16_t>(value));
-  }
   CardRecord& text(std::size_t offset, const std::string& value) {
-    for (std::size_t i = 0; i < value.size(); ++i)
-      u8(offset + i, static_cast<std::uint8_t>(value[i]));
+    std::copy(value.begin(), value.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
     return *this;
   }
   PlistValue data() const { return bytes(bytes_); }
@@ -104,34 +97,28 @@ class LegacyMachineTest : public ::testing::Test {
  protected:
   void TearDown() override { uninstall(); }
 
-  // Installs a machine whose platform entry has `children`; refusals fail the test.
-  void install(std::vector<PlistValue> children) {
-    installProfile(profileWith(std::move(children)));
-  }
-
-  void installProfile(const PlistValue& profile) {
+  // Installs a machine (by default one whose platform entry has `children`);
+  // refusals fail the test.
+  void install(std::vector<PlistValue> children, std::optional<PlistValue> profile = {}) {
     uninstall();
     std::string error;
-    machine_ = Machine::fromProfile(profile, "legacy test profile", &error);
+    machine_ = Machine::fromProfile(profile.value_or(profileWith(std::move(children))),
+                                    "legacy test profile", &error);
     ASSERT_NE(machine_, nullptr) << error;
     Machine::install(machine_);
     ZORIORegistrySensorEntry::load();
   }
 
   void uninstall() {
-    if (!machine_) return;
-    EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
+    EXPECT_TRUE(!machine_ || machine_->registry().outstandingReferences() == 0)
         << "a registry reference was not given back";
     Machine::install(nullptr);
     machine_.reset();
   }
 
-  MachineRegistry& registry() { return machine_->registry(); }
   // Changes a published property of the entry named `name`, as its driver would.
   void setProperty(const std::string& entryName, const std::string& key, PlistValue value) {
-    MachineEntry* entry = registry().findEntryNamed(entryName);
-    ASSERT_NE(entry, nullptr) << entryName;
-    entry->properties()[key] = std::move(value);
+    machine_->registry().findEntryNamed(entryName)->properties()[key] = std::move(value);
   }
 
   std::shared_ptr<Machine> machine_;
