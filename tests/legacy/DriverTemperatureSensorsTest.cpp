@@ -29,7 +29,7 @@ PlistValue calibratingSMU() {
                        {driverEntry("AppleSMU", {})});
 }
 
-class DriverTemperatureSensorsTest : public LegacyMachineTest {};
+using DriverTemperatureSensorsTest = LegacyMachineTest;
 
 TEST_F(DriverTemperatureSensorsTest, DriverTablesByTheParentDriverClass) {
   const Family hw = &ZORHWTemperatureSensor::allSensors;
@@ -46,14 +46,11 @@ TEST_F(DriverTemperatureSensorsTest, DriverTablesByTheParentDriverClass) {
           {hw, "AppleADT746x", r, "Analog Devices ADT7460", 0.25, 3.0, r, false},
           {hw, "AppleAD741x", r, "Analog Devices AD7417", 0.25, 3.0, r, false},
           {hw, "IOI2CADT746x", r, "Analog Devices AD746x", 0.25, 2.0, r, false},
-          {hw, "IOI2CLM7x", r, "National Semiconductor LM7x", 0.25, 2.0, r, false},
           {hw, "AppleLM7x", -4, "National Semiconductor LM7x", 0.25, 2.0, -1, false},
           {hw, "AppleMaxim6690", r, "Maxim MAX6690", 0.125, 3.5, r, false},
-          {hw, "IOI2CMaxim6690", r, "Maxim MAX6690", 0.125, 3.5, r, false},
           {hw, "ApplePMU", r, "Apple Power Management Unit", 0.0, 0.0, r, false},
           {hw, "IONDRVFramebuffer", r, "Legacy support for graphics card", 0.0, 0.0, r, false},
           {hw, "appleMaxim6690", r, "Unknown Temperature Sensor", 0.0, 0.0, r, false},
-          {diode, "AppleSMUMonitor", r, smuName, 0.0, 0.0, r, false},
           {diode, "AppleLM8x", r, "National Semiconductor LM8x", 1.0, 4.0, r, false},
           {diode, "IOI2CMaxim1631", r, "Maxim/Dallas DS1631", 0.0625, 1.0, r, false},
           {diode, "AppleMaxim6690", r, "Unknown Temperature Diode Sensor", 0.0, 0.0, r, false},
@@ -66,10 +63,10 @@ TEST_F(DriverTemperatureSensorsTest, DriverTablesByTheParentDriverClass) {
           {mdd, "AppleCPUThermo", -256, "Dallas DS 1775", 0.5, 2.0, -256, false},
           {xserve, "AppleLM87", 38, "National Semiconductor LM87", 1.0, 3.0, 38, false}};
   for (const auto& [family, driver, reading, name, precision, accuracy, raw, smu] : cases) {
-    PlistValue value = PlistValue::integer(reading);
+    const char* property = family == mdd ? "temperature" : "IntTemp";
     std::vector<PlistValue> children = {
         family == mdd || family == xserve
-            ? driverEntry(driver, {}, {{family == mdd ? "temperature" : "IntTemp", value}})
+            ? driverEntry(driver, {}, {{property, PlistValue::integer(reading)}})
             : driverEntry(driver,
                           {hwSensor(family == hw ? "temperature" : "temp", 7, "CPU", reading)})};
     if (smu) children.push_back(calibratingSMU());
@@ -80,53 +77,22 @@ TEST_F(DriverTemperatureSensorsTest, DriverTablesByTheParentDriverClass) {
                          sensors[0]->rawValue()),
               std::tuple(std::string(name), precision, accuracy, raw))
         << driver << " " << reading;
-  }
-}
-
-// Each twin reads only its own driver property, again at every reading:
-// the other twin's property makes no sensor, and a text is no reading.
-TEST_F(DriverTemperatureSensorsTest, DriverPropertyTwinsNeedANumberInTheirOwnProperty) {
-  const std::tuple<Family, const char*, const char*, const char*> twins[] = {
-      {&ZORMDDTemperatureSensor::allSensors, "AppleCPUThermo", "temperature", "IntTemp"},
-      {&ZORXserveTemperatureSensor::allSensors, "AppleLM87", "IntTemp", "temperature"}};
-  for (const auto& [family, driver, property, other] : twins) {
-    install({driverEntry(driver, {}, {{other, PlistValue::integer(11520)}})});
-    EXPECT_TRUE(family().empty()) << driver;
-    install({driverEntry(driver, {}, {{property, PlistValue::integer(11520)}})});
-    auto sensors = family();
-    ASSERT_EQ(sensors.size(), 1u) << driver;
-    setProperty(driver, property, "hot");
+    // The twins read their driver's property again at every reading; a text is no reading.
+    if (family != mdd && family != xserve) continue;
+    machine_->registry().findEntryNamed(driver)->properties()[property] = "hot";
     EXPECT_EQ(sensors[0]->rawValue(), -1) << driver;
   }
 }
 
-TEST_F(DriverTemperatureSensorsTest, IOHWSensorDiscoveryTakesItsTypeInRegistryOrder) {
-  install(
-      {driverEntry("AppleMaxim6690",
-                   {hwSensor("temperature", 2, "U3 HEATSINK", 1), hwSensor("temp", 3, "DIODE", 1),
-                    hwSensor("adc", 4, "AD7417 AD3", 1), hwSensor("Temperature", 5, "CASE", 1),
-                    hwSensor("temperature", 1, "BACKSIDE", 1)}),
-       hwSensor("temperature", 3, "ORPHAN", 65536)});
-  std::vector<std::string> found;
-  for (const auto& sensor : ZORHWTemperatureSensor::allSensors()) {
-    found.push_back(sensor->locationIdentifier() + " " + sensor->uniqueIdentifier());
-  }
-  // A service without a driver above it is still listed, with no driver name.
-  EXPECT_EQ(found, (std::vector<std::string>{"U3 HEATSINK hwsensor.AppleMaxim6690.2",
-                                             "BACKSIDE hwsensor.AppleMaxim6690.1",
-                                             "ORPHAN hwsensor.(null).3"}));
-}
-
 TEST_F(DriverTemperatureSensorsTest, CalibrationWrapsInThirtyTwoBits) {
-  // {reading, m, b, b x 1024 + 2 x ((reading x m) >> 3) in 32 bits}
+  // {reading, m, b, b x 1024 + 2 x ((reading x m) >> 3) in 32 bits}: r x m =
+  // 2^32 + 32768 keeps only 32768, so 2 x (32768 >> 3) = 8192; r x m =
+  // 0xFFFFFFFE is shifted as unsigned, so no sign comes in from the top.
   const std::tuple<std::int32_t, std::uint32_t, std::int32_t, std::int32_t> cases[] = {
       {605, 23000, -200, 3273950},
-      // r x m = 2^32 + 32768 keeps only 32768: 2 x (32768 >> 3) = 8192.
       {131073, 32768, 0, 8192},
-      // r x m = 0xFFFFFFFE; shifted as unsigned, so no sign comes in from the top.
       {0x7fffffff, 2, 0, 1073741822},
-      {0, 1, -32768, -33554432},
-  };
+      {0, 1, -32768, -33554432}};
   for (const auto& [reading, m, b, expected] : cases) {
     EXPECT_EQ(ZORHWTempDiodeSensor::calibratedValue(reading, m, b), expected) << reading;
   }
