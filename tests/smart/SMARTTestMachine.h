@@ -75,9 +75,10 @@ struct DiskSpec {
   // The support test's inputs; a null value leaves the property out.
   std::optional<PlistValue> smartCapable = PlistValue::boolean(true);
   std::optional<std::string> interconnect = std::string("SATA");
-  // Attribute 194 holds the temperature in its low raw bytes.
+  // Attribute 194 holds the temperature in its low raw byte; the bytes above
+  // hold the lowest and highest temperature seen.
   std::vector<AttributeRow> attributes = {{1, 0x000b, 100, 100, 0, 62},
-                                          {194, 0x22, 100, 100, 40, 0}};
+                                          {194, 0x22, 100, 100, 0x0037'0014'0028, 0}};
   PlistArray fail{};
   std::optional<std::int64_t> openError{};
 };
@@ -135,8 +136,6 @@ class SMARTTest : public ::testing::Test {
     ZORSMARTTemperatureSensor::forgetHIDSystemEntry();
     scoped_.reset();
     Bundle::setPluginBundle(ResourceBundle::forFiles(std::map<std::string, std::string>{
-        {"Info.plist",
-         "<plist><dict><key>CFBundleIdentifier</key><string>test.smart</string></dict></plist>"},
         {"hddtemp.db",
          "\"^KNOWN190\" 190 C \"190\"\n\"^NOTEMP\" 0 C \"None\"\n\"^TEST\" 194 C \"T\"\n"},
         {"SMARTProperties.plist", attributeNames}}));

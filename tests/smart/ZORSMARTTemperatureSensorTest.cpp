@@ -40,25 +40,25 @@ class TemperatureSensorTest : public SMARTTest {
     std::copy(bytes.begin(), bytes.end(), page.begin());
     disk().setDataPage(page);
   }
-  std::uint64_t dataReads() { return disk().counters().dataReads; }
 };
 
 TEST_F(TemperatureSensorTest, NoDiskReadWithinTheAccessIntervalAlsoPast2038) {
   for (double start : {1.0e9, 2147483600.0}) {  // the second crosses 2^31 seconds
     clock_.clock().set(start);
     auto sensor = installDisk({});
-    std::uint64_t reads = dataReads();
+    std::uint64_t reads = disk().counters().dataReads;
     setDisk(194, 45);
     clock_.advance(59);
     EXPECT_EQ(sensor->rawValue(), 40);
-    EXPECT_EQ(dataReads(), reads);
+    EXPECT_EQ(disk().counters().dataReads, reads);
     clock_.advance(1);
     EXPECT_EQ(sensor->rawValue(), 45) << start;  // 60 s after creation
   }
 }
 
 TEST_F(TemperatureSensorTest, JumpsAbove15DegreesAreDistrustedEvenAtTheExtremes) {
-  // {attribute, next raw value, answer, retries} after a reading of 40
+  // {attribute, next raw value, answer, retries} after a reading of 40: 194
+  // keeps its low byte, others the low 32 bits (here a signed INT32_MIN).
   const std::tuple<std::uint8_t, std::uint64_t, std::int32_t, std::uint8_t> cases[] = {
       {194, 55, 55, 0},
       {194, 56, 40, 1},
@@ -69,7 +69,7 @@ TEST_F(TemperatureSensorTest, JumpsAbove15DegreesAreDistrustedEvenAtTheExtremes)
     // Known-disk rows choose the attribute: 190 for "KNOWN190", 194 for "TEST".
     auto sensor = installDisk({.className = "IOATABlockStorageDevice",
                                .model = id == 190 ? "KNOWN190 DISK" : "TEST MODEL 1000",
-                               .attributes = {{id, 0x22, 100, 100, 40, 0}}});
+                               .attributes = {{id, 0x22, 100, 100, 0x0037'0000'0028, 0}}});
     ASSERT_NE(sensor, nullptr);
     setDisk(id, next);
     clock_.advance(60);
