@@ -143,9 +143,7 @@ TEST(SMARTRecordTest, ATAStringsAndAttributesDecodedFieldByFieldInsideTheirBlock
   for (const auto& [field, text] : cases) {
     EXPECT_EQ(ZORATADeviceIdentification::textOfATAString(field), text);
   }
-  PlistData block = identifyBlock("MODEL NAME", "SERIAL");
-  block.resize(511);
-  EXPECT_FALSE(ZORATADeviceIdentification::decode(block).has_value());
+  EXPECT_FALSE(ZORATADeviceIdentification::decode(PlistData(511)).has_value());
 
   std::vector<std::uint8_t> bytes = {0xc2, 0x33, 0x01, 0x64, 0x5a, 0x2d,
                                      0x00, 0x14, 0x00, 0x37, 0x00, 0x99};
@@ -165,15 +163,14 @@ TEST(SMARTRecordTest, ATAStringsAndAttributesDecodedFieldByFieldInsideTheirBlock
               !ZORATASMARTThresholdValue::entryOfPage(page, 8));
 }
 
-// Status: 2 good, 1 failing a pre-failure attribute (at or below its
-// threshold, compared unsigned), 0 healthy. By name the unnamed share one
+// Status: 0 above the threshold; at or below it (compared unsigned) 2 for a
+// pre-failure attribute, else 1. By name the unnamed share one
 // entry, the last one winning; only the named get values.
 TEST_F(SMARTTest, AttributesByNameWithThresholdAndStatus) {
   const std::tuple<std::uint8_t, std::uint8_t, std::uint16_t, std::int32_t> cases[] = {
       {100, 100, 0x0032, 1}, {100, 100, 0x0033, 2}, {101, 100, 0x0033, 0}, {99, 200, 0x0001, 2}};
   for (const auto& [current, threshold, flags, status] : cases) {
-    EXPECT_EQ(ZORSMARTStorageDevice::attributeStatus(current, threshold, flags), status)
-        << int{current} << " " << int{threshold} << " " << flags;
+    EXPECT_EQ(ZORSMARTStorageDevice::attributeStatus(current, threshold, flags), status) << flags;
   }
   installDisks({DiskSpec{.attributes = {{77, 0x0000, 10, 10, 1, 50},
                                         {5, 0x0033, 36, 35, 900, 36},
