@@ -122,11 +122,11 @@ class SMARTTest : public ::testing::Test {
  protected:
   void TearDown() override {
     ZORSMARTTemperatureSensor::forgetHIDSystemEntry();
-    EXPECT_TRUE(!machine_ || outstanding() == 0) << "a registry reference was not given back";
+    EXPECT_TRUE(!machine_ || machine_->registry().outstandingReferences() == 0)
+        << "a registry reference was not given back";
     ZORSMARTStorageDevice::setDebugMode(false);
     ZORSMARTStorageDevice::forgetLoadedTables();
     Bundle::setPluginBundle(nullptr);
-    scoped_.reset();
   }
 
   void install(const PlistDictionary& profile,
@@ -166,7 +166,6 @@ class SMARTTest : public ::testing::Test {
   std::shared_ptr<ZORSMARTStorageDevice> deviceNamed(const std::string& name = "disk") {
     return ZORSMARTStorageDevice::deviceWithIORegistryEntry(entryNamed(name), false);
   }
-  std::int64_t outstanding() const { return machine_->registry().outstandingReferences(); }
 
   ScopedManualClock clock_{1.0e9};
   ScopedLogCapture log_;

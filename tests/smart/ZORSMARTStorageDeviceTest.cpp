@@ -155,12 +155,11 @@ TEST(SMARTRecordTest, ATAStringsAndAttributesDecodedFieldByFieldInsideTheirBlock
   bytes.pop_back();
   EXPECT_FALSE(ZORSMARTVendorAttribute::decode(bytes).has_value());
   // A page holds 30 entries; a short one only those that fit.
-  std::vector<std::uint8_t> page(512, 0);
+  const std::vector<std::uint8_t> page(512), shortPage(100);
   EXPECT_TRUE(ZORSMARTVendorAttribute::entryOfPage(page, 29) &&
-              !ZORSMARTVendorAttribute::entryOfPage(page, 30));
-  page.resize(100);
-  EXPECT_TRUE(ZORSMARTVendorAttribute::entryOfPage(page, 7) &&
-              !ZORATASMARTThresholdValue::entryOfPage(page, 8));
+              !ZORSMARTVendorAttribute::entryOfPage(page, 30) &&
+              ZORSMARTVendorAttribute::entryOfPage(shortPage, 7) &&
+              !ZORATASMARTThresholdValue::entryOfPage(shortPage, 8));
 }
 
 // Status: 0 above the threshold; at or below it (compared unsigned) 2 for a

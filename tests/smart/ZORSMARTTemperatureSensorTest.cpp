@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -13,8 +14,13 @@
 namespace zor::testing {
 namespace {
 
-PlistValue idleSeconds(double seconds) {
-  return PlistValue::unsignedInteger(static_cast<std::uint64_t>(seconds * 1.0e9));
+// An idle time as the HID system publishes it: nanoseconds as a number, or
+// as eight bytes in the machine's order.
+PlistValue idleSeconds(double seconds, bool asData = false) {
+  auto nanoseconds = static_cast<std::uint64_t>(seconds * 1.0e9);
+  PlistData bytes(sizeof nanoseconds);
+  std::memcpy(bytes.data(), &nanoseconds, sizeof nanoseconds);
+  return asData ? PlistValue(bytes) : PlistValue::unsignedInteger(nanoseconds);
 }
 
 class TemperatureSensorTest : public SMARTTest {
@@ -29,8 +35,8 @@ class TemperatureSensorTest : public SMARTTest {
     profile["UserDefaults"] = userDefaults;
     install(profile);
     auto sensors = ZORSMARTTemperatureSensor::allSensors();
-    if (sensors.size() != 1) return nullptr;
-    return std::static_pointer_cast<ZORSMARTTemperatureSensor>(sensors[0]);
+    return sensors.size() == 1 ? std::static_pointer_cast<ZORSMARTTemperatureSensor>(sensors[0])
+                               : nullptr;
   }
   // Presence counts, not the value: a stored 0 switches tracing on.
   static PlistDictionary trace() { return {{"TraceSMARTTemperatures", PlistValue::integer(0)}}; }
@@ -93,11 +99,12 @@ TEST_F(TemperatureSensorTest, ElevenRetriesThenTheTwelfthReadingIsTaken) {
 // value is the base. The idle time comes from exactly one HID system holding
 // a number; otherwise there is none, with a log line at every reading.
 TEST_F(TemperatureSensorTest, TheDiskSaverLeavesTheDiskAloneWhileTheUserIsAway) {
+  const char* rejected =
+      "*** rejecting access to S.M.A.R.T. value: disk saver is enabled (600.000000) and user was "
+      "idle for (600.500000).\n";
   const std::tuple<PlistArray, std::int32_t, const char*> cases[] = {
-      {{hidSystemEntry(idleSeconds(600.5))},
-       -1,
-       "*** rejecting access to S.M.A.R.T. value: disk saver is enabled (600.000000) and user was "
-       "idle for (600.500000).\n"},
+      {{hidSystemEntry(idleSeconds(600.5))}, -1, rejected},
+      {{hidSystemEntry(idleSeconds(600.5, true))}, -1, rejected},
       {{hidSystemEntry(idleSeconds(599))}, 44, nullptr},
       {{hidSystemEntry(idleSeconds(9999)), hidSystemEntry(idleSeconds(9999))},
        44,
@@ -113,7 +120,6 @@ TEST_F(TemperatureSensorTest, TheDiskSaverLeavesTheDiskAloneWhileTheUserIsAway) 
     log_.clear();
     EXPECT_EQ(sensor->rawValue(), raw);
     EXPECT_EQ(log_.lines(), line ? std::vector<std::string>{line} : std::vector<std::string>{});
-    if (raw != -1) continue;
     machine_->registry().findEntryNamed("IOHIDSystem")->properties()["HIDIdleTime"] =
         idleSeconds(1);
     EXPECT_EQ(sensor->rawValue(), 44);
