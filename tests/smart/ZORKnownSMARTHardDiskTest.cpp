@@ -40,7 +40,10 @@ TEST(KnownSMARTHardDiskTest, ReadsTheRowsTheFormatDefines) {
        "\"^" + k256 + "y\" 7 C \"Z\"\n", ""},
       {"256 characters fit", "\"" + k256 + "\" 7 C \"Z\"\n", "Z 7;"},
       {"the table ends inside a row", "\"^A\" 194", ""},
-  };
+      {"unquoted fields end at a blank", "^A 8 C Name\n^B 9 C Other\n", "Name\n^B 8;"},
+      {"no digits give 0", "\"^A\" xC \"A\"\n", "A 0;"},
+      {"0xFF ends a field", "\"^A\" 1 C \"Na\xffme\"\n", "Na 1;"},
+      {"a pattern that does not compile", "\"^(A\" 1 C \"A\"\n\"^B\" 2 C \"B\"\n", "B 2;"}};
   for (const auto& [rule, text, expected] : cases) {
     ScopedLogCapture log;
     EXPECT_EQ(rowsOf(text), expected) << rule;
@@ -55,7 +58,7 @@ TEST(KnownSMARTHardDiskTest, PatternsMatchAnywhereUnlessAnchoredAndKeepCase) {
       {"(HD|HM)[0-9]+A$", "SAMSUNG HM250A", true}};
   for (const auto& [pattern, productName, matches] : cases) {
     auto disk = ZORKnownSMARTHardDisk::diskWithMatchString(pattern, 194, "x");
-    ASSERT_NE(disk, nullptr);
+    ASSERT_TRUE(disk != nullptr) << pattern;
     EXPECT_EQ(disk->matchesProductName(productName), matches) << pattern;
   }
   // A pattern that does not compile, and ones whose compiled form would take

@@ -140,12 +140,10 @@ TEST_F(TemperatureSensorTest, IdentityAndDebugAndTraceLinesAtDiscovery) {
   EXPECT_EQ(lines[0] + lines[1],
             "Enabled debug mode for S.M.A.R.T. temperature access ---\n"
             "Enabled trace mode for S.M.A.R.T. temperature sensors ---\n");
-  EXPECT_TRUE(
-      log_.contains("Tracing access to S.M.A.R.T. temperature values of device 'TEST MODEL "
-                    "1000', serial numer 'disk-SN'.\n"));
-  EXPECT_TRUE(
-      log_.contains("   Sensor detected successfully: <ZORSMARTTemperatureSensor>: ID: "
-                    "smart.TEST MODEL 1000.disk-SN"));
+  EXPECT_TRUE(log_.contains("Tracing access to S.M.A.R.T. temperature values of device 'TEST "
+                            "MODEL 1000', serial numer 'disk-SN'.\n") &&
+              log_.contains("   Sensor detected successfully: <ZORSMARTTemperatureSensor>: ID: "
+                            "smart.TEST MODEL 1000.disk-SN"));
   EXPECT_EQ(lines.back(), "Analysis of S.M.A.R.T. temperature sensors completed ---\n");
 }
 
