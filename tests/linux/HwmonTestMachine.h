@@ -2,9 +2,8 @@
 // Machines made of a recorded Linux tree's hardware-monitor chips for the
 // hwmon tests: the entries HwmonEntries appends become the children of a
 // profile's registry root, the machine is installed with a manual clock and
-// a captured log, and the hwmon family lists what the widget would. Trees can
-// be copied to a scratch folder first, to renumber or break them. At the end
-// of every test, every registry reference must have been given back.
+// a captured log, and the hwmon family lists what the widget would. At the
+// end of every test, every registry reference must have been given back.
 
 #include <gtest/gtest.h>
 
@@ -35,29 +34,21 @@ class HwmonMachineTest : public ::testing::Test {
 
   // Scans `dir`, lets `between` change the tree after the scan, builds and installs the machine.
   void install(const std::string& dir, const std::function<void()>& between = {}) {
+    uninstall();
     PlistArray services;
     linuxfs::HwmonEntries::append(linuxfs::LinuxRoot(dir), &services);
     if (between) between();
-    installEntries(std::move(services));
-  }
-
-  // Installs a machine whose registry root has `services` as children.
-  void installEntries(PlistArray services) {
-    uninstall();
     PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
-                         {"IORegistryEntryName", "Root"},
                          {"IORegistryEntryChildren", PlistValue(std::move(services))}};
-    PlistDictionary profile{{"Name", "hwmon test machine"}, {"Registry", PlistValue(root)}};
-    std::string error;
-    machine_ = Machine::fromProfile(PlistValue(profile), "hwmon test profile", &error);
-    ASSERT_NE(machine_, nullptr) << error;
+    machine_ = Machine::fromProfile(PlistValue(PlistDictionary{{"Registry", PlistValue(root)}}),
+                                    "hwmon test profile", nullptr);
+    ASSERT_NE(machine_, nullptr);
     Machine::install(machine_);
   }
 
   void uninstall() {
     if (!machine_) return;
-    EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
-        << "a registry reference was not given back";
+    EXPECT_EQ(machine_->registry().outstandingReferences(), 0) << "a reference was not given back";
     Machine::install(nullptr);
     machine_.reset();
   }
