@@ -39,14 +39,8 @@ struct SgIoRecordedDisk {
                      std::span<std::uint8_t>)>
       tamper;
   std::vector<std::array<std::uint8_t, 16>> sent;
-  std::size_t opens = 0;
 
-  // The ATA command (byte 14) and SMART feature (byte 4) of every block sent.
-  std::vector<std::pair<std::uint8_t, std::uint8_t>> commands() const {
-    std::vector<std::pair<std::uint8_t, std::uint8_t>> list;
-    for (const auto& cdb : sent) list.emplace_back(cdb[14], cdb[4]);
-    return list;
-  }
+  // Anything but CHECK POWER MODE (the ATA command is byte 14).
   bool sentSMARTCommand() const {
     return std::any_of(sent.begin(), sent.end(), [](const auto& cdb) { return cdb[14] != 0xE5; });
   }
@@ -147,7 +141,6 @@ class ScopedRecordedDisks {
               auto it = disks_.find(path.substr(path.find_last_of('/') + 1));
               *error = it == disks_.end() ? ENOENT : it->second->openError;
               if (*error != 0) return nullptr;
-              ++it->second->opens;
               return std::make_unique<SgIoRecordedTransport>(it->second);
             }) {}
 
