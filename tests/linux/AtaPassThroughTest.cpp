@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "platform/StringFormat.h"
 #include "platform/linux/AtaDiskSession.h"
 #include "tests/linux/SgIoRecordedDisk.h"
 
@@ -21,46 +22,41 @@ TEST(AtaPassThroughTest, EachCommandIsSentInTheStandardsLayout) {
   // Byte 1: PROTOCOL << 1 (3 non-data, 4 PIO data-in); byte 2: CK_COND 20h,
   // T_DIR 08h, BYT_BLOK 04h, T_LENGTH 2 (the count); 4 FEATURES, 6 COUNT,
   // 8/10/12 LBA low/mid/high, 13 DEVICE, 14 COMMAND.
-  struct Row {
-    const char* name;
-    std::function<Outcome(AtaDiskSession&)> run;
-    Block block;
-  };
   AtaDiskSession::Page page{};
   bool exceeded = false;
-  const Row rows[] = {
-      {"identify",
-       [&](AtaDiskSession& s) { return s.identify(&page); },
+  const std::pair<std::function<Outcome(AtaDiskSession&)>, Block> rows[] = {
+      {[&](AtaDiskSession& s) { return s.identify(&page); },
        {0x85, 0x08, 0x0E, 0, 0x00, 0, 1, 0, 0x00, 0, 0x00, 0, 0x00, 0, 0xEC, 0}},
-      {"read data",
-       [&](AtaDiskSession& s) { return s.readData(&page); },
+      {[&](AtaDiskSession& s) { return s.readData(&page); },
        {0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
-      {"read thresholds",
-       [&](AtaDiskSession& s) { return s.readThresholds(&page); },
+      {[&](AtaDiskSession& s) { return s.readThresholds(&page); },
        {0x85, 0x08, 0x0E, 0, 0xD1, 0, 1, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
-      {"return status",
-       [&](AtaDiskSession& s) { return s.returnStatus(&exceeded); },
+      {[&](AtaDiskSession& s) { return s.returnStatus(&exceeded); },
        {0x85, 0x06, 0x20, 0, 0xDA, 0, 0, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
-      {"enable",
-       [&](AtaDiskSession& s) { return s.enable(); },
+      {[&](AtaDiskSession& s) { return s.enable(); },
        {0x85, 0x06, 0x00, 0, 0xD8, 0, 0, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
   };
   const Block checkPowerMode{0x85, 0x06, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE5, 0};
-  for (const Row& row : rows) {
+  for (const auto& [run, block] : rows) {
     auto disk = testing::demoDisk("machines/intel-tower.plist", "ST3200822A");
     AtaDiskSession session(std::make_unique<testing::SgIoRecordedTransport>(disk));
-    EXPECT_EQ(row.run(session), Outcome::Done) << row.name;
-    EXPECT_EQ(disk->sent, (std::vector<Block>{checkPowerMode, row.block})) << row.name;
+    EXPECT_EQ(run(session), Outcome::Done) << int(block[4]);
+    EXPECT_EQ(disk->sent, (std::vector<Block>{checkPowerMode, block})) << int(block[4]);
   }
 }
 
+// The sense as "key code qualifier", then the registers as "features count lba device status".
+std::string described(const std::optional<AtaPassThrough::Sense>& sense) {
+  if (!sense) return "none";
+  std::string text = formatString("%02x %02x %02x", sense->key, sense->code, sense->qualifier);
+  if (const auto& r = sense->registers) {
+    text += formatString(" | %02x %02x %07x %02x %02x", r->features, r->count, r->lba, r->device,
+                         r->command);
+  }
+  return text;
+}
+
 TEST(AtaPassThroughTest, SenseReturnsTheRegistersInEitherFormat) {
-  struct Row {
-    const char* name;
-    std::vector<std::uint8_t> sense;
-    std::optional<AtaPassThrough::Sense> expected;
-  };
-  using Registers = AtaPassThrough::Registers;
   // Descriptor format: 8-byte header (72h, key, ASC, ASCQ, ..., additional
   // length), then descriptors; ATA Status Return: 09h 0Ch, EXTEND, ERROR,
   // COUNT 15:8 7:0, LBA 31:24 7:0 39:32 15:8 47:40 23:16, DEVICE, STATUS.
@@ -71,41 +67,24 @@ TEST(AtaPassThroughTest, SenseReturnsTheRegistersInEitherFormat) {
     header.insert(header.end(), ataReturn.begin(), ataReturn.end());
     return header;
   };
-  const Registers returned{0x04, 0xFF, 0x05C24F11, 0xE5, 0x51};
-  const Row rows[] = {
-      {"descriptor", withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 14}, {}),
-       AtaPassThrough::Sense{0x01, 0x00, 0x1D, returned}},
-      {"after another descriptor",
-       withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 26},
+  const std::string returned = "01 00 1d | 04 ff 5c24f11 e5 51";
+  const std::pair<std::vector<std::uint8_t>, std::string> rows[] = {
+      {withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 14}, {}), returned},
+      // After another descriptor.
+      {withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 26},
                   {0x00, 0x0A, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
-       AtaPassThrough::Sense{0x01, 0x00, 0x1D, returned}},
-      {"descriptor cut short", withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 10}, {}),
-       AtaPassThrough::Sense{0x01, 0x00, 0x1D, std::nullopt}},
+       returned},
+      // The descriptor cut short.
+      {withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 10}, {}), "01 00 1d"},
       // Fixed: 70h, key in byte 2, ERROR STATUS DEVICE COUNT in 3-6, LBA
       // 7:0 15:8 23:16 in 9-11, ASC/ASCQ in 12-13.
-      {"fixed",
-       {0x70, 0, 0x01, 0x04, 0x51, 0xE5, 0xFF, 10, 0x00, 0x11, 0x4F, 0xC2, 0x00, 0x1D},
-       AtaPassThrough::Sense{0x01, 0x00, 0x1D, returned}},
-      {"fixed too short",
-       {0x70, 0, 0x01, 0x04, 0x51, 0xE5, 0xFF, 10, 0x00, 0x11, 0x4F},
-       std::nullopt},
-      {"unknown response code", {0x7F, 0x01, 0x00, 0x1D, 0, 0, 0, 0}, std::nullopt},
-      {"empty", {}, std::nullopt},
+      {{0x70, 0, 0x01, 0x04, 0x51, 0xE5, 0xFF, 10, 0x00, 0x11, 0x4F, 0xC2, 0x00, 0x1D}, returned},
+      {{0x70, 0, 0x01, 0x04, 0x51, 0xE5, 0xFF, 10, 0x00, 0x11, 0x4F}, "none"},
+      {{0x7F, 0x01, 0x00, 0x1D, 0, 0, 0, 0}, "none"},
+      {{}, "none"},
   };
-  for (const Row& row : rows) {
-    auto sense = AtaPassThrough::decodeSense(row.sense);
-    ASSERT_EQ(sense.has_value(), row.expected.has_value()) << row.name;
-    if (!sense) continue;
-    EXPECT_EQ(sense->key, row.expected->key) << row.name;
-    EXPECT_EQ(sense->code, row.expected->code) << row.name;
-    EXPECT_EQ(sense->qualifier, row.expected->qualifier) << row.name;
-    ASSERT_EQ(sense->registers.has_value(), row.expected->registers.has_value()) << row.name;
-    if (!sense->registers) continue;
-    const Registers& r = *sense->registers;
-    const Registers& e = *row.expected->registers;
-    EXPECT_EQ(std::tie(r.features, r.count, r.lba, r.device, r.command),
-              std::tie(e.features, e.count, e.lba, e.device, e.command))
-        << row.name;
+  for (const auto& [bytes, expected] : rows) {
+    EXPECT_EQ(described(AtaPassThrough::decodeSense(bytes)), expected) << bytes.size();
   }
 }
 
