@@ -25,7 +25,6 @@
 namespace zor {
 namespace {
 
-namespace fs = std::filesystem;
 using linuxfs::AppleSMCEntries;
 using linuxfs::AppleSMCKeyChannel;
 using linuxfs::LinuxRoot;
@@ -54,15 +53,6 @@ class AppleSMCTest : public testing::SMCTest {
   AppleSMCDriverBehaviour& liveDriver() {
     return dynamic_cast<AppleSMCDriverBehaviour&>(
         machine_->registry().findEntryNamed("SMC")->behaviour());
-  }
-  // Rewrites the reading of `key` in the copied tree.
-  void writeReading(const std::string& key, const std::string& text) {
-    const fs::path device = *scratch_ / "sys/devices/platform/applesmc.768";
-    for (int n = 1; fs::exists(device / ("temp" + std::to_string(n) + "_label")); ++n) {
-      std::string label;
-      std::ifstream(device / ("temp" + std::to_string(n) + "_label")) >> label;
-      if (label == key) std::ofstream(device / ("temp" + std::to_string(n) + "_input")) << text;
-    }
   }
   std::unique_ptr<linuxtest::ScratchTree> scratch_;
 };
@@ -140,7 +130,8 @@ TEST_F(AppleSMCTest, AReadingIsOneReadASecondAndAFailedOneIsNoReading) {
       {"EIO\n", 1.1, -1, 4},
   };
   for (const auto& [text, advance, raw, readsSince] : steps) {
-    if (text != nullptr) writeReading("TC0D", text);
+    // TC0D's channel.
+    if (text) std::ofstream(*scratch_ / "sys/devices/platform/applesmc.768/temp4_input") << text;
     clock_.advance(advance);
     ScopedLogCapture log;
     EXPECT_EQ(sensor->rawValue(), raw) << (text ? text : "");
