@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <set>
 #include <sstream>
 #include "tests/linux/RecordedTrees.h"
@@ -78,105 +79,88 @@ TEST(MachineInfoOnTreeTest, AnswersFromTheTree) {
   }
 }
 
+// product_serial (root only), then board_serial, then one made up from the
+// machine id: the prefix, a hyphen and 12 lower-case hexadecimal digits that
+// are not the machine id itself, the same for the same id only.
 TEST(SerialFallbackTest, TakesTheFirstMeaningfulSourceThenOneMadeUpPerMachineId) {
   const char* id = "0123456789abcdef0123456789abcdef\n";
-  struct Case {
-    const char* productSerial;  // null: unreadable (root only) or absent
-    const char* boardSerial;
-    const char* machineId;
-    const char* expected;  // null: none; "derived": made up from the machine id
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
       {"PF1ABCDE\n", "L1HF68F00AB\n", id, "PF1ABCDE"},
       {nullptr, "L1HF68F00AB\n", id, "L1HF68F00AB"},
-      {"To Be Filled By O.E.M.\n", "Default string\n", id, "derived"},
-      {"0000000000\n", nullptr, id, "derived"},
-      {nullptr, nullptr, "0123456789abcdef0123456789abcdee\n", "derived"},
-      {nullptr, nullptr, "not a machine id\n", nullptr},
+      {"To Be Filled By O.E.M.\n", "Default string\n", id, "ZZZNOSERIAL-"},
+      {"0000000000\n", nullptr, id, "ZZZNOSERIAL-"},
+      {nullptr, nullptr, "0123456789abcdef0123456789abcdee\n", "ZZZNOSERIAL-"},
+      {nullptr, nullptr, "not a machine id\n", "(none)"},
   };
   std::set<std::string> derived;
-  for (const Case& c : cases) {
+  for (const auto& [product, board, machineId, expected] : cases) {
     ScratchTree tree;
-    if (c.productSerial) tree.write("/sys/class/dmi/id/product_serial", c.productSerial);
-    if (c.boardSerial) tree.write("/sys/class/dmi/id/board_serial", c.boardSerial);
-    if (c.machineId) tree.write("/etc/machine-id", c.machineId);
-    const auto serial = LinuxMachineIdentity::read(LinuxRoot(tree.path())).serialNumber;
-    if (c.expected == nullptr || std::string(c.expected) != "derived") {
-      EXPECT_EQ(serial.value_or("(none)"), c.expected ? c.expected : "(none)");
-      continue;
+    if (product) tree.write("/sys/class/dmi/id/product_serial", product);
+    if (board) tree.write("/sys/class/dmi/id/board_serial", board);
+    tree.write("/etc/machine-id", machineId);
+    std::string serial =
+        LinuxMachineIdentity::read(LinuxRoot(tree.path())).serialNumber.value_or("(none)");
+    if (serial.size() == 24 &&
+        serial.find_first_not_of("0123456789abcdef", 12) == std::string::npos &&
+        std::string(machineId).find(serial.substr(12)) == std::string::npos) {
+      derived.insert(serial);
+      serial.resize(12);
     }
-    // The made-up form: the prefix, a hyphen, 12 lower-case hexadecimal
-    // digits, and not the machine id itself.
-    ASSERT_TRUE(serial.has_value());
-    EXPECT_TRUE(serial->size() == 24 && serial->starts_with("ZZZNOSERIAL-") &&
-                serial->find_first_not_of("0123456789abcdef", 12) == std::string::npos)
-        << *serial;
-    EXPECT_EQ(std::string(c.machineId).find(serial->substr(12)), std::string::npos);
-    derived.insert(*serial);
+    EXPECT_EQ(serial, expected);
   }
   EXPECT_EQ(derived.size(), 2u) << "the same serial for the same machine id only";
 }
 
-TEST(FirmwareTextTest, KeepsRealTextOnlyAsWellFormedUTF8) {
-  const std::pair<const char*, std::optional<std::string>> cases[] = {
-      {"  LENOVO \n", "LENOVO"},
-      {"To be filled by O.E.M.", std::nullopt},
-      {"FFFFFFFF", std::nullopt},
-      {"\t\n", std::nullopt},
-      {"ASUS\xff\x01 Board", "ASUS\xef\xbf\xbd Board"},
-      // An overlong three-byte form of U+00A9 never passes through as text.
-      {"Board \xE0\x82\xA9", "Board \xef\xbf\xbd"},
+// The texts of the tree, each as its reader takes it ("-" for nothing).
+TEST(LinuxTextsTest, EachReaderKeepsOnlyWhatMeansSomething) {
+  const auto firmware = [](const std::string& text) {
+    return LinuxMachineIdentity::meaningful(text).value_or("-");
   };
-  for (const auto& [firmware, meaningful] : cases) {
-    EXPECT_EQ(LinuxMachineIdentity::meaningful(firmware), meaningful);
-  }
-}
-
-TEST(UUIDTextTest, AcceptsRealUUIDsOnly) {
-  const std::pair<const char*, bool> cases[] = {
-      {"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5d\n", true},
-      {"b08dfa6083e7567a1921a715000001fb", true},
-      {"03000200-0400-0500-0006-000700080009", false},  // a firmware placeholder
-      {"00000000-0000-0000-0000-000000000000", false},
-      {"ffffffffffffffffffffffffffffffff", false},
-      {"1a2b3c4d5-e6f-4a0b-8c9d-0e1f2a3b4c5d", false},
-      {"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5", false},
-      {"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5g", false},
-      {"", false},
+  const auto uuid = [](const std::string& text) {
+    return LinuxMachineIdentity::parseUUID(text) ? "valid" : "-";
   };
-  for (const auto& [text, valid] : cases) {
-    EXPECT_EQ(LinuxMachineIdentity::parseUUID(text).has_value(), valid) << text;
-  }
-}
-
-TEST(OsReleaseTest, ReadsTheNameAsTheShellWould) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"PRETTY_NAME=\"Arch Linux\"\nNAME=Arch\n", "Arch Linux"},
-      {"PRETTY_NAME='Fedora 40'\r\n", "Fedora 40"},
-      {"PRETTY_NAME=\"Say \\\"hi\\\" \\$HOME\"\n", "Say \"hi\" $HOME"},
-      {"# PRETTY_NAME=no\nNAME=Gentoo\nVERSION=2.15\n", "Gentoo 2.15"},
-      {"PRETTY_NAME=\nNAME=\"NixOS\"\n", "NixOS"},
-      {"garbage\n=x\n", "Linux"},
+  const auto osName = [](const std::string& text) { return OsRelease::parse(text).prettyName(); };
+  const auto cpus = [](const std::string& text) {
+    auto count = LinuxKernelVariables::countCPUList(text);
+    return count ? std::to_string(*count) : "-";
   };
-  for (const auto& [text, name] : cases) EXPECT_EQ(OsRelease::parse(text).prettyName(), name);
-}
-
-TEST(KernelListTest, CountsCPUListsAndCacheSizes) {
-  // Text, CPUs it lists, bytes it gives as a cache size.
-  const std::tuple<const char*, std::optional<std::int64_t>, std::optional<std::int64_t>> cases[] =
-      {
-          {"0-3,6,8-9", 7, std::nullopt},
-          {"5", 1, 5},
-          {"3-1", std::nullopt, std::nullopt},
-          {"32K", std::nullopt, 32768},
-          {"12M", std::nullopt, 12582912},
-          {"K", std::nullopt, std::nullopt},
-          {"99999999M", std::nullopt, std::nullopt},
+  const auto cache = [](const std::string& text) {
+    auto bytes = LinuxKernelVariables::cacheSize(text);
+    return bytes ? std::to_string(*bytes) : "-";
+  };
+  const std::tuple<std::function<std::string(const std::string&)>, const char*, std::string>
+      cases[] = {
+          {firmware, "  LENOVO \n", "LENOVO"},
+          {firmware, "To be filled by O.E.M.", "-"},
+          {firmware, "FFFFFFFF", "-"},
+          {firmware, "\t\n", "-"},
+          {firmware, "ASUS\xff\x01 Board", "ASUS\xef\xbf\xbd Board"},
+          // An overlong three-byte form of U+00A9 never passes through as text.
+          {firmware, "Board \xE0\x82\xA9", "Board \xef\xbf\xbd"},
+          {uuid, "1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5d\n", "valid"},
+          {uuid, "b08dfa6083e7567a1921a715000001fb", "valid"},
+          {uuid, "03000200-0400-0500-0006-000700080009", "-"},  // a firmware placeholder
+          {uuid, "00000000-0000-0000-0000-000000000000", "-"},
+          {uuid, "ffffffffffffffffffffffffffffffff", "-"},
+          {uuid, "1a2b3c4d5-e6f-4a0b-8c9d-0e1f2a3b4c5d", "-"},
+          {uuid, "1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5", "-"},
+          {uuid, "1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5g", "-"},
+          // The name as the shell would read it.
+          {osName, "PRETTY_NAME=\"Arch Linux\"\nNAME=Arch\n", "Arch Linux"},
+          {osName, "PRETTY_NAME='Fedora 40'\r\n", "Fedora 40"},
+          {osName, "PRETTY_NAME=\"Say \\\"hi\\\" \\$HOME\"\n", "Say \"hi\" $HOME"},
+          {osName, "# PRETTY_NAME=no\nNAME=Gentoo\nVERSION=2.15\n", "Gentoo 2.15"},
+          {osName, "PRETTY_NAME=\nNAME=\"NixOS\"\n", "NixOS"},
+          {osName, "garbage\n=x\n", "Linux"},
+          {cpus, "0-3,6,8-9", "7"},
+          {cpus, "3-1", "-"},
+          {cache, "5", "5"},
+          {cache, "32K", "32768"},
+          {cache, "12M", "12582912"},
+          {cache, "K", "-"},
+          {cache, "99999999M", "-"},
       };
-  for (const auto& [text, cpus, bytes] : cases) {
-    EXPECT_EQ(LinuxKernelVariables::countCPUList(text), cpus) << text;
-    EXPECT_EQ(LinuxKernelVariables::cacheSize(text), bytes) << text;
-  }
+  for (const auto& [reader, text, expected] : cases) EXPECT_EQ(reader(text), expected) << text;
 }
 
 }  // namespace
