@@ -101,27 +101,26 @@ TEST_F(HwmonTreesTest, BrokenChannelIsSkippedAndSaidOnce) {
   constexpr const char* kCore = "hwmon.platform/coretemp.0.coretemp.temp2";
   struct Broken {
     const char* file;    // of the first core's channel, or a path inside the tree
-    const char* change;  // nothing (null), a link ("@target"), a folder ("/") or these bytes
-    bool afterScan;      // broken between discovery and the first reading
-    const char* core;    // the core as listed then, or "-" when left out
+    const char* change;  // removed (null), removed after the scan ("~"), a link ("@target"),
+                         // a folder ("/") or these bytes
+    const char* core;    // the core as listed then ("-": left out; null: with no reading)
     std::size_t count;   // sensors listed
     const char* logged;  // what the log says, once
   };
   const Broken rows[] = {
-      {"temp2_input", nullptr, true, "CPU Core 1 1 nan", 7,
-       "temp2_input: No such file or directory"},
+      {"temp2_input", "~", nullptr, 7, "temp2_input: No such file or directory"},
       // Reading a process's memory at address 0 fails with EIO, as a busy chip does.
-      {"temp2_input", "@/proc/self/mem", false, "CPU Core 1 1 nan", 7, "Input/output error"},
-      {"temp2_input", "4x2000\n", false, "CPU Core 1 1 nan", 7, "temp2_input: not a number"},
-      {"temp2_input", "", false, "CPU Core 1 1 nan", 7, "temp2_input: not a number"},
-      {"temp2_input", "99999999999999999999\n", false, "CPU Core 1 1 nan", 7, "not a number"},
-      {"temp2_input", "-300000\n", false, "CPU Core 1 1 nan", 7, "temp2_input: out of range"},
-      {"temp2_input", "/", false, "-", 6, "temp2_input: Is a directory"},
-      {"temp2_label", "Core \xC0\xAF\n", false, "coretemp temp2 1 51", 7, "temp2_label: not UTF-8"},
-      {"sys/class/hwmon/hwmon9", "@../../devices/platform/gone/hwmon/hwmon9", false,
-       "CPU Core 1 1 51", 7, "hwmon9: the link points nowhere"},
+      {"temp2_input", "@/proc/self/mem", nullptr, 7, "Input/output error"},
+      {"temp2_input", "4x2000\n", nullptr, 7, "temp2_input: not a number"},
+      {"temp2_input", "", nullptr, 7, "temp2_input: not a number"},
+      {"temp2_input", "99999999999999999999\n", nullptr, 7, "not a number"},
+      {"temp2_input", "-300000\n", nullptr, 7, "temp2_input: out of range"},
+      {"temp2_input", "/", "-", 6, "temp2_input: Is a directory"},
+      {"temp2_label", "Core \xC0\xAF\n", "coretemp temp2 1 51", 7, "temp2_label: not UTF-8"},
+      {"sys/class/hwmon/hwmon9", "@../../devices/platform/gone/hwmon/hwmon9", "CPU Core 1 1 51", 7,
+       "hwmon9: the link points nowhere"},
       {"sys/devices/LNXSYSTM:00/LNXSYBUS:00/PNP0C0A:00/power_supply/BAT0/hwmon1/name", nullptr,
-       false, "CPU Core 1 1 51", 5, "hwmon1: no chip name"},
+       "CPU Core 1 1 51", 5, "hwmon1: no chip name"},
   };
   for (const Broken& row : rows) {
     SCOPED_TRACE(row.logged);  // ASCII: some rows hold bytes that are no UTF-8
@@ -130,24 +129,26 @@ TEST_F(HwmonTreesTest, BrokenChannelIsSkippedAndSaidOnce) {
                                          ? "sys/devices/platform/coretemp.0/hwmon/hwmon2/"
                                          : "") +
                              row.file;
+    const std::string change = row.change ? row.change : "";
     auto breakFile = [&] {
       std::filesystem::remove(path);
-      if (row.change == nullptr) return;
-      if (row.change[0] == '@') return std::filesystem::create_symlink(row.change + 1, path);
-      if (std::string(row.change) == "/") return (void)std::filesystem::create_directory(path);
-      std::ofstream(path, std::ios::binary) << row.change;
+      if (row.change == nullptr || change == "~") return;
+      if (change[0] == '@') return std::filesystem::create_symlink(change.substr(1), path);
+      if (change == "/") return (void)std::filesystem::create_directory(path);
+      std::ofstream(path, std::ios::binary) << change;
     };
     log_.clear();
-    if (!row.afterScan) breakFile();
+    if (change != "~") breakFile();
     install(tree.path(), [&] {
-      if (row.afterScan) breakFile();
+      if (change == "~") breakFile();
     });
     listing();
     clock_.advance(5.0);
     auto listed = listing();
     EXPECT_EQ(listed.size(), row.count);
     auto core = listed.find(kCore);
-    EXPECT_EQ(core == listed.end() ? "-" : described(core->second), row.core);
+    EXPECT_EQ(core == listed.end() ? "-" : described(core->second),
+              row.core ? row.core : "CPU Core 1 1 nan");
     EXPECT_TRUE(std::all_of(listed.begin(), listed.end(), [&](const auto& sensor) {
       return sensor.first == kCore || !sensor.second["value"].is_null();
     })) << "the rest read";

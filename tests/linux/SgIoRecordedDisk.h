@@ -130,23 +130,4 @@ class SgIoRecordedTransport final : public linuxfs::SgIoTransport {
   std::shared_ptr<SgIoRecordedDisk> disk_;
 };
 
-// Hands out transports on the recorded disks by device name ("sda" for
-// ".../dev/sda") while it lives; other devices do not exist.
-class ScopedRecordedDisks {
- public:
-  explicit ScopedRecordedDisks(std::map<std::string, std::shared_ptr<SgIoRecordedDisk>> disks)
-      : disks_(std::move(disks)),
-        opener_(
-            [this](const std::string& path, int* error) -> std::unique_ptr<linuxfs::SgIoTransport> {
-              auto it = disks_.find(path.substr(path.find_last_of('/') + 1));
-              *error = it == disks_.end() ? ENOENT : it->second->openError;
-              if (*error != 0) return nullptr;
-              return std::make_unique<SgIoRecordedTransport>(it->second);
-            }) {}
-
- private:
-  std::map<std::string, std::shared_ptr<SgIoRecordedDisk>> disks_;
-  linuxfs::SgIoTransport::ScopedOpener opener_;
-};
-
 }  // namespace zor::testing
