@@ -117,51 +117,49 @@ TEST_F(SgIoATADiskTest, ASleepingDiskIsNeverSentASMARTCommand) {
 
 TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
   using Answer = SgIoTransport::Answer;
-  auto onData = [](std::function<void(Answer&, std::span<std::uint8_t>)> change) {
-    return [change](SgIoRecordedDisk& disk) {
-      disk.tamper = [change](std::uint8_t command, std::uint8_t feature, Answer& answer,
-                             std::span<std::uint8_t> data) {
-        if (command == 0xB0 && feature == 0xD0) change(answer, data);
-      };
-    };
-  };
-  auto onSense = [](std::uint8_t which, std::vector<std::uint8_t> sense) {
-    return [which, sense](SgIoRecordedDisk& disk) {
-      disk.tamper = [which, sense](std::uint8_t command, std::uint8_t feature, Answer& answer,
-                                   auto) {
-        if (command == which || feature == which) answer.sense = sense;
-      };
-    };
-  };
   // Where the failure shows: at discovery (the disk gets no sensor and the
   // line says how to grant access), in the temperature, or in the status.
   enum Shows { kDiscovery, kTemperature, kStatus };
-  const std::tuple<std::function<void(SgIoRecordedDisk&)>, const char*, Shows> cases[] = {
-      {[](SgIoRecordedDisk& disk) { disk.openError = EACCES; }, "no permission to open",
-       kDiscovery},
-      {[](SgIoRecordedDisk& disk) { disk.openError = EPERM; }, "no permission to open", kDiscovery},
-      {[](SgIoRecordedDisk& disk) { disk.requestError = EPERM; }, "refused ATA pass-through",
-       kDiscovery},
-      {onData([](Answer& a, auto) { a.residual = 200; }), "short page", kTemperature},
-      {onData([](Answer&, auto data) { data[511] ^= 1; }), "wrong checksum", kTemperature},
-      {onData([](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); }), "malformed page",
-       kTemperature},
-      {onData([](Answer& a, auto) { a.hostStatus = 0x03; }), "did not answer in time",
-       kTemperature},
-      {onData([](Answer& a, auto) {
+  struct Case {
+    int openError, requestError;  // errno of opening the device and of every request
+    std::uint8_t spoiled;         // the command or S.M.A.R.T. feature whose answer `spoil` changes
+    void (*spoil)(Answer&, std::span<std::uint8_t>);
+    const char* line;
+    Shows shows;
+  };
+  const Case cases[] = {
+      {EACCES, 0, 0, nullptr, "no permission to open", kDiscovery},
+      {EPERM, 0, 0, nullptr, "no permission to open", kDiscovery},
+      {0, EPERM, 0, nullptr, "refused ATA pass-through", kDiscovery},
+      {0, 0, 0xD0, [](Answer& a, auto) { a.residual = 200; }, "short page", kTemperature},
+      {0, 0, 0xD0, [](Answer&, auto data) { data[511] ^= 1; }, "wrong checksum", kTemperature},
+      {0, 0, 0xD0, [](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); },
+       "malformed page", kTemperature},
+      {0, 0, 0xD0, [](Answer& a, auto) { a.hostStatus = 0x03; }, "in time", kTemperature},
+      {0, 0, 0xD0,
+       [](Answer& a, auto) {
          a.status = SgIoTransport::kCheckCondition;
          a.sense = {0x72, 0x0B, 0x00, 0x00, 0, 0, 0, 0};  // ABORTED COMMAND
-       }),
+       },
        "reported an error", kTemperature},
-      {onData([](Answer& a, auto) { a.error = ENODEV; }), "is gone", kTemperature},
-      {[](SgIoRecordedDisk& disk) { disk.openError = ENOENT; }, "is gone", kTemperature},
-      {onSense(0xE5, {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}), "does not fit", kTemperature},
+      {0, 0, 0xD0, [](Answer& a, auto) { a.error = ENODEV; }, "is gone", kTemperature},
+      {ENOENT, 0, 0, nullptr, "is gone", kTemperature},  // removed before the reading opens it
+      {0, 0, 0xE5, [](Answer& a, auto) { a.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}; },
+       "does not fit", kTemperature},
       // A status return whose registers are no S.M.A.R.T. signature.
-      {onSense(0xDA, testing::registerSense(0, 0x123400, 0x50)), "does not fit", kStatus},
+      {0, 0, 0xDA, [](Answer& a, auto) { a.sense = testing::registerSense(0, 0x123400, 0x50); },
+       "does not fit", kStatus},
   };
-  for (const auto& [spoil, line, shows] : cases) {
-    SCOPED_TRACE(line);
-    if (shows == kDiscovery) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    auto spoil = [&](SgIoRecordedDisk& disk) {
+      disk.openError = c.openError;
+      disk.requestError = c.requestError;
+      disk.tamper = [&](std::uint8_t command, std::uint8_t feature, Answer& answer, auto data) {
+        if (c.spoil && (command == c.spoiled || feature == c.spoiled)) c.spoil(answer, data);
+      };
+    };
+    if (c.shows == kDiscovery) {
       installLinux(spoil);
       EXPECT_EQ(ZORSMARTTemperatureSensor::allSensors().size(), 1u);
       EXPECT_EQ(ZORSMARTTemperatureSensor::allSensors().size(), 1u);
@@ -172,12 +170,12 @@ TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
       ASSERT_NE(device, nullptr);
       log_.clear();
       spoil(*sda_);
-      EXPECT_EQ(shows == kStatus ? device->currentSMARTStatus() : device->temperature(),
-                shows == kStatus ? 0 : -1);
+      EXPECT_EQ(c.shows == kStatus ? device->currentSMARTStatus() : device->temperature(),
+                c.shows == kStatus ? 0 : -1);
       device->temperature();
       device->currentSMARTStatus();
     }
-    EXPECT_EQ(linesSaying(line), 1);
+    EXPECT_EQ(linesSaying(c.line), 1);
   }
 }
 
