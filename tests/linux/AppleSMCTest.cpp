@@ -150,7 +150,6 @@ TEST(AppleSMCKeyChannelTest, ReadingsTurnBackIntoTheKeysBytes) {
 TEST(AppleSMCEntriesTest, OnlyABoundDriverWithKeyChannelsMakesAnEntry) {
   // Files of the driver's folder as "file=contents", and the keys its entry serves.
   const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
-      {{}, {}},
       {{"name=applesmc", "fan1_input=1200"}, {}},
       // Labels that are no key, a key twice, a label without an input; in channel order.
       {{"temp1_label=TC0D", "temp1_input=40000", "temp2_label=TOO LONG", "temp2_input=1",
