@@ -1,6 +1,9 @@
-// The recorded machines as the widget lists them: every channel with an
-// "_input" file and nothing else, named, typed, scaled, identified and with
-// the limits its chip publishes; broken chips and files; renumbered chips.
+// The recorded machines' hardware-monitor chips as the widget lists them:
+// every channel with an "_input" file and nothing else, named (lm-sensors
+// "label" statements first), typed, scaled, identified and with the limits
+// its chip publishes; broken chips and files; renumbered chips. Each test
+// installs a machine made of a tree's chips, with a manual clock and a
+// captured log, and checks at its end that every reference was given back.
 
 #include <gtest/gtest.h>
 
@@ -9,10 +12,22 @@
 #include <limits>
 #include <sstream>
 
-#include "tests/linux/HwmonTestMachine.h"
+#include "hwmon/ZORHwmonSensor.h"
+#include "platform/Clock.h"
+#include "platform/Machine.h"
+#include "platform/SystemLog.h"
+#include "platform/linux/HwmonEntries.h"
+#include "platform/linux/SensorsConfigLabels.h"
+#include "sensors/ScopedSensorClassRegistry.h"
+#include "tests/linux/RecordedTrees.h"
+#include "widget/PluginController.h"
+#include "widget/SensorListing.h"
 
 namespace zor::testing {
 namespace {
+
+using linuxtest::recordedTree;
+using linuxtest::ScratchTree;
 
 // A listed sensor as "name type value" ("nan": no reading), then " max L" and " crit C".
 std::string described(const nlohmann::json& sensor) {
@@ -25,14 +40,53 @@ std::string described(const nlohmann::json& sensor) {
   return text.str();
 }
 
-class HwmonTreesTest : public HwmonMachineTest {
+class HwmonTreesTest : public ::testing::Test {
  protected:
+  void SetUp() override { ZORSensor::registerSensorClass(ZORHwmonSensor::classObject()); }
+  void TearDown() override { uninstall(); }
+
+  // Scans `dir`, lets `between` change the tree after the scan, builds and installs the machine.
+  void install(const std::string& dir, const std::function<void()>& between = {}) {
+    uninstall();
+    PlistArray services;
+    linuxfs::HwmonEntries::append(linuxfs::LinuxRoot(dir), &services);
+    if (between) between();
+    PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
+                         {"IORegistryEntryChildren", PlistValue(std::move(services))}};
+    machine_ = Machine::fromProfile(PlistValue(PlistDictionary{{"Registry", PlistValue(root)}}),
+                                    "hwmon test profile", nullptr);
+    ASSERT_NE(machine_, nullptr);
+    Machine::install(machine_);
+  }
+
+  void uninstall() {
+    if (!machine_) return;
+    EXPECT_EQ(machine_->registry().outstandingReferences(), 0) << "a reference was not given back";
+    Machine::install(nullptr);
+    machine_.reset();
+  }
+
+  // What the widget lists, one JSON object per sensor by unique identifier.
+  std::map<std::string, nlohmann::json> listing() {
+    PluginController controller;
+    EXPECT_TRUE(controller.init());
+    std::map<std::string, nlohmann::json> byIdentifier;
+    for (const auto& sensor : SensorListing::json(controller)) {
+      byIdentifier[sensor["uniqueIdentifier"]] = sensor;
+    }
+    return byIdentifier;
+  }
+
   std::string describedIn(const std::string& dir, const std::string& identifier) {
     install(dir);
     auto listed = listing();
     auto it = listed.find("hwmon." + identifier);
     return it == listed.end() ? "not listed" : described(it->second);
   }
+  ScopedSensorClassRegistry registry_;
+  ScopedManualClock clock_{7.0e8};
+  ScopedLogCapture log_;
+  std::shared_ptr<Machine> machine_;
 };
 
 TEST_F(HwmonTreesTest, ChannelsAreListedAsTheKernelReportsThem) {
@@ -196,6 +250,49 @@ TEST_F(HwmonTreesTest, RenumberedChipsKeepTheirIdentifiers) {
   std::map<std::string, std::string> after;
   for (const auto& [identifier, sensor] : listing()) after[identifier] = sensor["localizedName"];
   EXPECT_EQ(after, before);
+}
+
+TEST(SensorsConfigLabelsTest, LabelStatementsByChipPattern) {
+  // The configuration, the chip and channel asked for, and their label ("" for none).
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+      {"chip \"nct6798-*\"\n label in0 \"Vcore\"\n", "nct6798-isa-0290", "in0", "Vcore"},
+      {"chip \"nct*-isa-*\"\nlabel temp2 \"CPU\"", "nct6798-isa-0290", "temp2", "CPU"},
+      {"chip \"nct*-pci-*\"\nlabel temp2 \"CPU\"", "nct6798-isa-0290", "temp2", ""},
+      // A name alone matches every bus.
+      {"chip \"coretemp\"\nlabel temp1 \"P\"", "coretemp-isa-0000", "temp1", "P"},
+      {"chip \"it87-*\" \"k10temp-*\"\nlabel temp1 \"Die\"", "k10temp-pci-00c3", "temp1", "Die"},
+      // The later statement wins.
+      {"chip \"k10temp-*\"\nlabel temp1 \"A\"\nchip \"k10temp-pci-00c3\"\nlabel temp1 \"B\"",
+       "k10temp-pci-00c3", "temp1", "B"},
+      // Escapes, and a comment after the text.
+      {"chip \"acpitz-*\" # zone\n  label temp1 \"Zone \\\"A\\\" # 1\"  # the first\n",
+       "acpitz-acpi-0", "temp1", "Zone \"A\" # 1"},
+      {"chip acpitz-*\nlabel temp1 Zone\n", "acpitz-acpi-0", "temp1", "Zone"},
+      {"chip \"acpitz-*\"\nlabel temp1 \"Zone\n", "acpitz-acpi-0", "temp1", ""},
+      {"label temp1 \"Zone\"\nchip \"acpitz-*\"\n", "acpitz-acpi-0", "temp1", ""},
+  };
+  for (const auto& [config, chip, channel, label] : cases) {
+    linuxfs::SensorsConfigLabels labels;
+    labels.parse(config);
+    EXPECT_EQ(labels.labelFor(chip, channel).value_or(""), label) << config;
+  }
+}
+
+TEST(SensorsConfigLabelsTest, ChipNamesFromTheDevicePath) {
+  const std::pair<const char*, const char*> kNames[] = {
+      {"platform/coretemp.0", "isa-0000"},
+      {"platform/nct6775.656", "isa-0290"},
+      {"pci0000:00/0000:00:18.3", "pci-00c3"},
+      {"pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0", "pci-3d00"},
+      {"pci0000:00/0000:00:1f.3/i2c-0/0-002d", "i2c-0-2d"},
+      {"pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0", "scsi-1-0"},
+      {"LNXSYSTM:00/LNXSYBUS:00/PNP0C0A:00/power_supply/BAT0", "acpi-0"},
+      {"virtual/thermal/thermal_zone0", "acpi-0"},
+      {"virtual/hwmon", "virtual-0"},
+  };
+  for (const auto& [device, name] : kNames) {
+    EXPECT_EQ(linuxfs::SensorsConfigLabels::chipName("chip", device), std::string("chip-") + name);
+  }
 }
 
 }  // namespace
