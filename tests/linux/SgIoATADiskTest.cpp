@@ -8,7 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -19,7 +23,8 @@
 #include "platform/linux/AtaDiskSession.h"
 #include "platform/linux/AtaPassThrough.h"
 #include "platform/linux/LinuxMachine.h"
-#include "tests/linux/SgIoRecordedDisk.h"
+#include "platform/linux/SgIoTransport.h"
+#include "tests/linux/RecordedTrees.h"
 #include "tests/smart/SMARTTestMachine.h"
 
 namespace zor {
@@ -29,7 +34,120 @@ using linuxfs::AtaDiskSession;
 using linuxfs::AtaPassThrough;
 using linuxfs::LinuxRoot;
 using linuxfs::SgIoTransport;
-using testing::SgIoRecordedDisk;
+
+// A disk behind the SCSI/ATA translation layer that answers from recorded
+// pages (the demo machines' disks, with the checksum a real disk adds), for
+// the tests of the Linux S.M.A.R.T. reader. It reads the ATA PASS-THROUGH(16)
+// command blocks it gets at the standard's offsets, answers CHECK POWER MODE,
+// IDENTIFY DEVICE and the SMART commands as a translation layer does (the
+// registers in an ATA Status Return sense descriptor when CK_COND is set),
+// keeps every block it was sent, and fails the test on any command that
+// could change the disk other than SMART ENABLE. Tests change its state to
+// make it sleep, refuse, time out, vanish or answer badly.
+
+struct SgIoRecordedDisk {
+  using Page = std::array<std::uint8_t, 512>;
+  Page identify{};
+  Page data{};
+  Page thresholds{};
+  std::uint8_t powerMode = 0xFF;  // CHECK POWER MODE's count: FFh active, 00h standby
+  bool exceeded = false;
+  int openError = 0;     // errno of opening the device
+  int requestError = 0;  // errno of every SG_IO request
+  // Changes an answer after it is made: (command, feature, answer, data).
+  std::function<void(std::uint8_t, std::uint8_t, SgIoTransport::Answer&, std::span<std::uint8_t>)>
+      tamper;
+  std::vector<std::array<std::uint8_t, 16>> sent;
+
+  // Anything but CHECK POWER MODE (the ATA command is byte 14).
+  bool sentSMARTCommand() const {
+    return std::any_of(sent.begin(), sent.end(), [](const auto& cdb) { return cdb[14] != 0xE5; });
+  }
+};
+
+// The sum byte a real disk puts last so the page sums to 0.
+inline void completeChecksum(SgIoRecordedDisk::Page* page) {
+  (*page)[511] = 0;
+  (*page)[511] =
+      static_cast<std::uint8_t>(256 - std::accumulate(page->begin(), page->end(), 0u) % 256);
+}
+
+// The "ATASMART" pages of the disk named `product` in an embedded demo machine.
+inline std::shared_ptr<SgIoRecordedDisk> demoDisk(const char* profilePath,
+                                                  const std::string& product) {
+  const PlistValue entry = linuxtest::demoEntry(profilePath, [&](const PlistValue& e) {
+    const PlistValue* characteristics = e.find("Device Characteristics");
+    return characteristics && *characteristics->find("Product Name") == PlistValue(product);
+  });
+  auto disk = std::make_shared<SgIoRecordedDisk>();
+  if (!entry.find("ZORSimulation")) return disk;
+  const PlistValue* pages = entry.find("ZORSimulation")->find("ATASMART");
+  for (auto [name, page] : {std::pair{"Identify", &disk->identify}, std::pair{"Data", &disk->data},
+                            std::pair{"Thresholds", &disk->thresholds}}) {
+    const PlistData& bytes = *pages->find(name)->asData();
+    std::copy(bytes.begin(), bytes.end(), page->begin());
+  }
+  completeChecksum(&disk->data);
+  completeChecksum(&disk->thresholds);
+  return disk;
+}
+
+// Sense data returning ATA registers (COUNT, LBA 23:0, STATUS) in descriptor
+// format with the ATA Status Return descriptor, as SAT lays them out.
+inline std::vector<std::uint8_t> registerSense(std::uint8_t count, std::uint32_t lba,
+                                               std::uint8_t status) {
+  const std::uint8_t low = lba & 0xFF, mid = (lba >> 8) & 0xFF, high = (lba >> 16) & 0xFF;
+  return {0x72, 0x01, 0x00,  0x1D, 0,   0,    0,   14,   0x09, 0x0C, 0x00,
+          0x00, 0x00, count, 0x00, low, 0x00, mid, 0x00, high, 0x00, status};
+}
+
+class SgIoRecordedTransport final : public SgIoTransport {
+ public:
+  explicit SgIoRecordedTransport(std::shared_ptr<SgIoRecordedDisk> disk) : disk_(std::move(disk)) {}
+
+  Answer execute(std::span<const std::uint8_t> cdb, std::span<std::uint8_t> dataIn,
+                 std::uint32_t /*timeoutMilliseconds*/) override {
+    SgIoRecordedDisk& disk = *disk_;
+    std::array<std::uint8_t, 16> block{};
+    std::copy(cdb.begin(), cdb.end(), block.begin());
+    disk.sent.push_back(block);
+    Answer answer;
+    if (disk.requestError != 0) {
+      answer.error = disk.requestError;
+      return answer;
+    }
+    const std::uint8_t protocol = (cdb[1] >> 1) & 0x0F, command = cdb[14], feature = cdb[4];
+    const bool checkCondition = (cdb[2] & 0x20) != 0;
+    const std::uint32_t lba = cdb[8] | (cdb[10] << 8) | (cdb[12] << 16);
+    // Only reads and SMART ENABLE: no data-out protocol, no other command.
+    EXPECT_TRUE(cdb[0] == 0x85 && (protocol == 3 || protocol == 4)) << int(cdb[0]);
+    const bool smart = command == 0xB0 && lba == 0xC24F00;
+    EXPECT_TRUE(
+        command == 0xE5 || command == 0xEC ||
+        (smart && (feature == 0xD0 || feature == 0xD1 || feature == 0xD8 || feature == 0xDA)))
+        << "sent command " << int(command) << " feature " << int(feature);
+    const SgIoRecordedDisk::Page* page = nullptr;
+    std::uint8_t count = 0;
+    std::uint32_t answerLba = 0;
+    if (command == 0xE5) count = disk.powerMode;
+    if (command == 0xEC) page = &disk.identify;
+    if (smart && feature == 0xD0) page = &disk.data;
+    if (smart && feature == 0xD1) page = &disk.thresholds;
+    if (smart && feature == 0xDA) answerLba = disk.exceeded ? 0x2CF400 : 0xC24F00;
+    if (page != nullptr) {
+      std::copy_n(page->begin(), std::min(dataIn.size(), page->size()), dataIn.begin());
+    }
+    if (checkCondition) {
+      answer.status = kCheckCondition;
+      answer.sense = registerSense(count, answerLba, 0x50);
+    }
+    if (disk.tamper) disk.tamper(command, feature, answer, dataIn);
+    return answer;
+  }
+
+ private:
+  std::shared_ptr<SgIoRecordedDisk> disk_;
+};
 
 LinuxRoot ataTree() {
   return LinuxRoot(linuxtest::recordedTree("ata-disks"));
@@ -40,15 +158,15 @@ class SgIoATADiskTest : public testing::SMARTTest {
   // The Linux machine's disk entries from the recorded tree, answered by
   // fresh copies of the demo notebook's (sda) and tower's (sdb) disks.
   void installLinux(const std::function<void(SgIoRecordedDisk&)>& change = {}) {
-    sda_ = testing::demoDisk("machines/intel-notebook.plist", "Hitachi HTS545032B9SA02");
-    sdb_ = testing::demoDisk("machines/intel-tower.plist", "ST3200822A");
+    sda_ = demoDisk("machines/intel-notebook.plist", "Hitachi HTS545032B9SA02");
+    sdb_ = demoDisk("machines/intel-tower.plist", "ST3200822A");
     if (change) change(*sda_);
     // Transports on sda_ and sdb_ by device name; other devices do not exist.
     opener_.reset();  // restores the opener before the next one is installed
     opener_.emplace([this](const std::string& path, int* error) -> std::unique_ptr<SgIoTransport> {
       const auto disk = path.ends_with("/sda") ? sda_ : path.ends_with("/sdb") ? sdb_ : nullptr;
       *error = disk ? disk->openError : ENOENT;
-      return *error ? nullptr : std::make_unique<testing::SgIoRecordedTransport>(disk);
+      return *error ? nullptr : std::make_unique<SgIoRecordedTransport>(disk);
     });
     log_.clear();
     install(linuxfs::LinuxMachine::profile(ataTree()), "");
@@ -89,7 +207,7 @@ TEST_F(SgIoATADiskTest, EntriesAreTheATADisksOfSysfs) {
   }
 }
 
-TEST_F(SgIoATADiskTest, ASleepingDiskIsNeverSentASMARTCommand) {
+TEST_F(SgIoATADiskTest, ASleepingDiskIsNeverSentASMARTCommandNorWokenToBeRecorded) {
   installLinux([](SgIoRecordedDisk& disk) { disk.powerMode = 0x00; });  // standby
   EXPECT_EQ(ZORSMARTTemperatureSensor::allSensors().size(), 1u)
       << "only the spinning disk has a sensor";
@@ -109,10 +227,17 @@ TEST_F(SgIoATADiskTest, ASleepingDiskIsNeverSentASMARTCommand) {
     EXPECT_FALSE(sda_->sentSMARTCommand()) << int(mode);
   }
   EXPECT_EQ(linesSaying(""), 0) << "standby is no failure";
-  // Nor does recording the machine wake it.
+  // Nor does recording the machine wake it; a disk awake records the pages it reads now.
   sda_->sent.clear();
   EXPECT_EQ(recorded("sda"), (PlistDictionary{{"ATASMART", PlistValue(PlistDictionary{})}}));
   EXPECT_FALSE(sda_->sentSMARTCommand());
+  sdb_->exceeded = true;
+  PlistDictionary settings = recorded("sdb");
+  const PlistValue& pages = settings["ATASMART"];
+  EXPECT_EQ(*pages.find("Data"), PlistValue(PlistData(sdb_->data.begin(), sdb_->data.end())));
+  EXPECT_EQ(*pages.find("Identify"),
+            PlistValue(PlistData(sdb_->identify.begin(), sdb_->identify.end())));
+  EXPECT_EQ(*pages.find("ThresholdExceeded"), PlistValue::boolean(true));
 }
 
 TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
@@ -147,7 +272,7 @@ TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
       {0, 0, 0xE5, [](Answer& a, auto) { a.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}; },
        "does not fit", kTemperature},
       // A status return whose registers are no S.M.A.R.T. signature.
-      {0, 0, 0xDA, [](Answer& a, auto) { a.sense = testing::registerSense(0, 0x123400, 0x50); },
+      {0, 0, 0xDA, [](Answer& a, auto) { a.sense = registerSense(0, 0x123400, 0x50); },
        "does not fit", kStatus},
   };
   for (const Case& c : cases) {
@@ -179,17 +304,6 @@ TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
   }
 }
 
-TEST_F(SgIoATADiskTest, RecordedSettingsHoldThePagesReadNow) {
-  installLinux();
-  sdb_->exceeded = true;
-  PlistDictionary settings = recorded("sdb");
-  const PlistValue& pages = settings["ATASMART"];
-  EXPECT_EQ(*pages.find("Data"), PlistValue(PlistData(sdb_->data.begin(), sdb_->data.end())));
-  EXPECT_EQ(*pages.find("Identify"),
-            PlistValue(PlistData(sdb_->identify.begin(), sdb_->identify.end())));
-  EXPECT_EQ(*pages.find("ThresholdExceeded"), PlistValue::boolean(true));
-}
-
 using Block = std::array<std::uint8_t, 16>;
 using Outcome = AtaDiskSession::Outcome;
 
@@ -213,8 +327,8 @@ TEST(AtaPassThroughTest, EachCommandIsSentInTheStandardsLayout) {
   };
   const Block checkPowerMode{0x85, 0x06, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE5, 0};
   for (const auto& [run, block] : rows) {
-    auto disk = testing::demoDisk("machines/intel-tower.plist", "ST3200822A");
-    AtaDiskSession session(std::make_unique<testing::SgIoRecordedTransport>(disk));
+    auto disk = demoDisk("machines/intel-tower.plist", "ST3200822A");
+    AtaDiskSession session(std::make_unique<SgIoRecordedTransport>(disk));
     EXPECT_EQ(run(session), Outcome::Done) << int(block[4]);
     EXPECT_EQ(disk->sent, (std::vector<Block>{checkPowerMode, block})) << int(block[4]);
   }
