@@ -16,7 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/Machine.h"
 #include "platform/SystemLog.h"
-#include "platform/linux/HwmonEntries.h"
+#include "platform/linux/LinuxMachine.h"
 #include "platform/linux/SensorsConfigLabels.h"
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "tests/linux/RecordedTrees.h"
@@ -45,16 +45,12 @@ class HwmonTreesTest : public ::testing::Test {
   void SetUp() override { ZORSensor::registerSensorClass(ZORHwmonSensor::classObject()); }
   void TearDown() override { uninstall(); }
 
-  // Scans `dir`, lets `between` change the tree after the scan, builds and installs the machine.
+  // The Linux machine of `dir`, with `between` changing the tree after the scan.
   void install(const std::string& dir, const std::function<void()>& between = {}) {
     uninstall();
-    PlistArray services;
-    linuxfs::HwmonEntries::append(linuxfs::LinuxRoot(dir), &services);
+    PlistValue profile(linuxfs::LinuxMachine::profile(linuxfs::LinuxRoot(dir)));
     if (between) between();
-    PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
-                         {"IORegistryEntryChildren", PlistValue(std::move(services))}};
-    machine_ = Machine::fromProfile(PlistValue(PlistDictionary{{"Registry", PlistValue(root)}}),
-                                    "hwmon test profile", nullptr);
+    machine_ = Machine::fromProfile(profile, "hwmon test profile", nullptr);
     ASSERT_NE(machine_, nullptr);
     Machine::install(machine_);
   }

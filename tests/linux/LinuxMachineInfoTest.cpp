@@ -120,13 +120,11 @@ TEST(LinuxTextsTest, EachReaderKeepsOnlyWhatMeansSomething) {
     return LinuxMachineIdentity::parseUUID(text) ? "valid" : "-";
   };
   const auto osName = [](const std::string& text) { return OsRelease::parse(text).prettyName(); };
-  const auto cpus = [](const std::string& text) {
-    auto count = LinuxKernelVariables::countCPUList(text);
-    return count ? std::to_string(*count) : "-";
-  };
-  const auto cache = [](const std::string& text) {
+  // A sysfs list as the CPUs it counts and as a cache size in bytes.
+  const auto kernel = [](const std::string& text) {
+    auto cpus = LinuxKernelVariables::countCPUList(text);
     auto bytes = LinuxKernelVariables::cacheSize(text);
-    return bytes ? std::to_string(*bytes) : "-";
+    return (cpus ? std::to_string(*cpus) : "-") + " " + (bytes ? std::to_string(*bytes) : "-");
   };
   const std::tuple<std::function<std::string(const std::string&)>, const char*, std::string>
       cases[] = {
@@ -152,13 +150,13 @@ TEST(LinuxTextsTest, EachReaderKeepsOnlyWhatMeansSomething) {
           {osName, "# PRETTY_NAME=no\nNAME=Gentoo\nVERSION=2.15\n", "Gentoo 2.15"},
           {osName, "PRETTY_NAME=\nNAME=\"NixOS\"\n", "NixOS"},
           {osName, "garbage\n=x\n", "Linux"},
-          {cpus, "0-3,6,8-9", "7"},
-          {cpus, "3-1", "-"},
-          {cache, "5", "5"},
-          {cache, "32K", "32768"},
-          {cache, "12M", "12582912"},
-          {cache, "K", "-"},
-          {cache, "99999999M", "-"},
+          {kernel, "0-3,6,8-9", "7 -"},
+          {kernel, "5", "1 5"},
+          {kernel, "3-1", "- -"},
+          {kernel, "32K", "- 32768"},
+          {kernel, "12M", "- 12582912"},
+          {kernel, "K", "- -"},
+          {kernel, "99999999M", "- -"},
       };
   // Rows hold bytes that are no UTF-8: a failure names the row by its number.
   for (std::size_t row = 0; row < std::size(cases); ++row) {
