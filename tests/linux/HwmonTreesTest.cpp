@@ -1,94 +1,235 @@
-// The recorded machines as the widget lists them: every channel with an
-// "_input" file and nothing else, named, typed, scaled and identified.
+// The recorded machines' hardware-monitor chips as the widget lists them:
+// every channel with an "_input" file and nothing else, named (lm-sensors
+// "label" statements first), typed, scaled, identified and with the limits
+// its chip publishes; broken chips and files; renumbered chips. Each test
+// installs a machine made of a tree's chips, with a manual clock and a
+// captured log, and checks at its end that every reference was given back.
 
 #include <gtest/gtest.h>
 
-#include "tests/linux/HwmonTestMachine.h"
+#include <algorithm>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "hwmon/ZORHwmonSensor.h"
+#include "platform/Clock.h"
+#include "platform/Machine.h"
+#include "platform/SystemLog.h"
+#include "platform/linux/LinuxMachine.h"
+#include "platform/linux/SensorsConfigLabels.h"
+#include "sensors/ScopedSensorClassRegistry.h"
+#include "tests/linux/RecordedTrees.h"
+#include "widget/PluginController.h"
+#include "widget/SensorListing.h"
 
 namespace zor::testing {
 namespace {
 
-struct Listed {
-  const char* tree;
-  const char* identifier;  // after "hwmon."
-  const char* name;        // as the widget shows it
-  int quantityType;
-  double value;
-  const char* reading;  // without the blanks that align it
-};
+using linuxtest::recordedTree;
+using linuxtest::ScratchTree;
 
-const Listed kListed[] = {
-    // lm-sensors labels win: sensors.d over sensors3.conf, both over the chip's own.
-    {"desktop-nct6798", "platform/coretemp.0.coretemp.temp1", "Processor Package", 1, 46.0,
-     "46.0\u00B0C"},
-    {"desktop-nct6798", "platform/coretemp.0.coretemp.temp2", "CPU Core 1", 1, 44.0, "44.0\u00B0C"},
-    {"desktop-nct6798", "platform/nct6775.656.nct6798.in0", "Vcore", 2, 1.032, "1.0320 V"},
-    {"desktop-nct6798", "platform/nct6775.656.nct6798.in1", "nct6798 in1", 2, 1.008, "1.0080 V"},
-    {"desktop-nct6798", "platform/nct6775.656.nct6798.fan2", "CPU Fan", 6, 1104, "1104 RPM"},
-    {"desktop-nct6798", "platform/nct6775.656.nct6798.temp2", "CPU \"Socket\"", 1, 39.5,
-     "39.5\u00B0C"},
-    {"amd-k10temp", "pci0000:00/0000:00:18.3.k10temp.temp1", "CPU Package", 1, 61.25,
-     "61.2\u00B0C"},
-    {"amd-k10temp", "pci0000:00/0000:00:18.3.k10temp.temp4", "CPU CCD 2", 1, 52.75, "52.8\u00B0C"},
-    {"amd-k10temp", "pci0000:00/0000:00:03.1/0000:0b:00.0.amdgpu.power1", "amdgpu power1", 4, 33.0,
-     "33.0 W"},
-    {"amd-k10temp", "pci0000:00/0000:00:03.1/0000:0b:00.0.amdgpu.freq1", "sclk", 13, 2505.0,
-     "2505 MHz"},
-    // Files in the device folder, as drivers before the hwmon class published them.
-    {"amd-k10temp", "platform/it87.2608.it8728.fan1", "it8728 fan1", 6, 1310, "1310 RPM"},
-    {"notebook-acpitz", "virtual/thermal/thermal_zone0.acpitz.temp2", "acpitz temp2", 1, 27.8,
-     "27.8\u00B0C"},
-    {"notebook-acpitz", "LNXSYSTM:00/LNXSYBUS:00/PNP0C0A:00/power_supply/BAT0.BAT0.curr1",
-     "BAT0 curr1", 3, 1.231, "1.23 A"},
-    {"notebook-acpitz", "platform/coretemp.0.coretemp.temp1", "CPU Package", 1, 52.0,
-     "52.0\u00B0C"},
-    {"nvme-disk", "pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0.nvme.temp1", "Composite", 1,
-     37.85, "37.9\u00B0C"},
-    // One chip name on two disks: the device tells the two apart.
-    {"drivetemp", "pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0.drivetemp.temp1",
-     "drivetemp temp1 (1:0:0:0)", 1, 33.0, "33.0\u00B0C"},
-};
-
-// Every channel and nothing more: fan-curve points, limits and alarms are not channels.
-const std::pair<const char*, std::size_t> kCounts[] = {
-    {"desktop-nct6798", 14}, {"amd-k10temp", 13}, {"notebook-acpitz", 7},
-    {"nvme-disk", 3},        {"drivetemp", 2},
-};
-
-std::string withoutAlignment(const std::string& reading) {
-  std::size_t first = reading.find_first_not_of(' ');
-  return first == std::string::npos ? "" : reading.substr(first);
+// A listed sensor as "name type value" ("nan": no reading), then " max L" and " crit C".
+std::string described(const nlohmann::json& sensor) {
+  const nlohmann::json& value = sensor["value"];
+  std::ostringstream text;
+  text << sensor["localizedName"].get<std::string>() << " " << sensor["quantityType"] << " "
+       << (value.is_null() ? std::numeric_limits<double>::quiet_NaN() : value.get<double>());
+  if (sensor.contains("limit")) text << " max " << sensor["limit"].get<double>();
+  if (sensor.contains("critical")) text << " crit " << sensor["critical"].get<double>();
+  return text.str();
 }
 
-class HwmonTreesTest : public HwmonMachineTest {};
+class HwmonTreesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ZORSensor::registerSensorClass(ZORHwmonSensor::classObject()); }
+  void TearDown() override { uninstall(); }
+
+  // The Linux machine of `dir`, with `between` changing the tree after the scan.
+  void install(const std::string& dir, const std::function<void()>& between = {}) {
+    uninstall();
+    PlistValue profile(linuxfs::LinuxMachine::profile(linuxfs::LinuxRoot(dir)));
+    if (between) between();
+    machine_ = Machine::fromProfile(profile, "hwmon test profile", nullptr);
+    ASSERT_NE(machine_, nullptr);
+    Machine::install(machine_);
+  }
+
+  void uninstall() {
+    if (!machine_) return;
+    EXPECT_EQ(machine_->registry().outstandingReferences(), 0) << "a reference was not given back";
+    Machine::install(nullptr);
+    machine_.reset();
+  }
+
+  // What the widget lists, one JSON object per sensor by unique identifier.
+  std::map<std::string, nlohmann::json> listing() {
+    PluginController controller;
+    EXPECT_TRUE(controller.init());
+    std::map<std::string, nlohmann::json> byIdentifier;
+    for (const auto& sensor : SensorListing::json(controller)) {
+      byIdentifier[sensor["uniqueIdentifier"]] = sensor;
+    }
+    return byIdentifier;
+  }
+
+  std::string describedIn(const std::string& dir, const std::string& identifier) {
+    install(dir);
+    auto listed = listing();
+    auto it = listed.find("hwmon." + identifier);
+    return it == listed.end() ? "not listed" : described(it->second);
+  }
+  ScopedSensorClassRegistry registry_;
+  ScopedManualClock clock_{7.0e8};
+  ScopedLogCapture log_;
+  std::shared_ptr<Machine> machine_;
+};
 
 TEST_F(HwmonTreesTest, ChannelsAreListedAsTheKernelReportsThem) {
-  for (const Listed& row : kListed) {
-    install(recordedTree(row.tree));
-    auto listed = listing();
-    auto it = listed.find(std::string("hwmon.") + row.identifier);
-    ASSERT_NE(it, listed.end()) << row.tree << ": " << row.identifier;
-    const nlohmann::json& sensor = it->second;
-    EXPECT_EQ(sensor["localizedName"], row.name) << row.identifier;
-    EXPECT_EQ(sensor["quantityType"], row.quantityType) << row.identifier;
-    EXPECT_DOUBLE_EQ(sensor["value"].get<double>(), row.value) << row.identifier;
-    EXPECT_EQ(withoutAlignment(sensor["reading"]), row.reading) << row.identifier;
+  const std::tuple<const char*, const char*, const char*> rows[] = {
+      // lm-sensors labels win: sensors.d over sensors3.conf, both over the chip's own;
+      // "_max" is the upper limit and "_crit" the critical one.
+      {"desktop-nct6798", "platform/coretemp.0.coretemp.temp1",
+       "Processor Package 1 46 max 80 crit 100"},
+      {"desktop-nct6798", "platform/coretemp.0.coretemp.temp2", "CPU Core 1 1 44 max 80 crit 100"},
+      {"desktop-nct6798", "platform/nct6775.656.nct6798.in0", "Vcore 2 1.032 max 1.744"},
+      {"desktop-nct6798", "platform/nct6775.656.nct6798.fan2", "CPU Fan 6 1104"},
+      {"desktop-nct6798", "platform/nct6775.656.nct6798.temp2", "CPU \"Socket\" 1 39.5"},
+      {"amd-k10temp", "pci0000:00/0000:00:18.3.k10temp.temp1", "CPU Package 1 61.25"},
+      {"amd-k10temp", "pci0000:00/0000:00:18.3.k10temp.temp4", "CPU CCD 2 1 52.75"},
+      {"amd-k10temp", "pci0000:00/0000:00:03.1/0000:0b:00.0.amdgpu.power1", "amdgpu power1 4 33"},
+      {"amd-k10temp", "pci0000:00/0000:00:03.1/0000:0b:00.0.amdgpu.freq1", "sclk 13 2505"},
+      // Files in the device folder, as drivers before the hwmon class published them.
+      {"amd-k10temp", "platform/it87.2608.it8728.fan1", "it8728 fan1 6 1310"},
+      {"notebook-acpitz", "virtual/thermal/thermal_zone0.acpitz.temp2", "acpitz temp2 1 27.8"},
+      {"notebook-acpitz", "LNXSYSTM:00/LNXSYBUS:00/PNP0C0A:00/power_supply/BAT0.BAT0.curr1",
+       "BAT0 curr1 3 1.231"},
+      {"notebook-acpitz", "platform/coretemp.0.coretemp.temp1", "CPU Package 1 52"},
+      {"nvme-disk", "pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0.nvme.temp1",
+       "Composite 1 37.85 max 81.85 crit 84.85"},
+      // One chip name on two disks: the device tells the two apart.
+      {"drivetemp", "pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0.drivetemp.temp1",
+       "drivetemp temp1 (1:0:0:0) 1 33"},
+  };
+  for (const auto& [tree, identifier, expected] : rows) {
+    EXPECT_EQ(describedIn(recordedTree(tree), identifier), expected) << tree;
   }
-}
-
-TEST_F(HwmonTreesTest, OnlyInputFilesAreChannels) {
-  for (const auto& [tree, count] : kCounts) {
+  // Every channel and nothing more: fan-curve points, limits and alarms are not channels.
+  const std::pair<const char*, std::size_t> counts[] = {
+      {"desktop-nct6798", 14}, {"amd-k10temp", 13}, {"notebook-acpitz", 7},
+      {"nvme-disk", 3},        {"drivetemp", 2},
+  };
+  for (const auto& [tree, count] : counts) {
     install(recordedTree(tree));
     EXPECT_EQ(listing().size(), count) << tree;
   }
-  EXPECT_TRUE(log_.lines().empty()) << log_.lines().front();
+  EXPECT_EQ(log_.lines(), std::vector<std::string>{});
+}
+
+// "_crit" stands in for a missing "_max"; 0 is an unset register; what is no number is no limit.
+TEST_F(HwmonTreesTest, LimitsLeaveOutWhatIsUnsetOrUnreadable) {
+  const std::string coretemp = "sys/devices/platform/coretemp.0/hwmon/hwmon0/";
+  const std::tuple<std::string, const char*, const char*, const char*> rows[] = {
+      {coretemp + "temp3_max", "0", "coretemp.0.coretemp.temp3", "max 100 crit 100"},
+      {"sys/devices/platform/nct6775.656/hwmon/hwmon1/in0_max", "0", "nct6775.656.nct6798.in0", ""},
+      {coretemp + "temp4_crit", "n/a", "coretemp.0.coretemp.temp4", "max 80"},
+      {coretemp + "temp5_max", "99999999999", "coretemp.0.coretemp.temp5", "max 100 crit 100"},
+  };
+  for (const auto& [file, contents, identifier, limits] : rows) {
+    ScratchTree tree("desktop-nct6798");
+    std::ofstream(tree / file) << contents << "\n";
+    const std::string text = describedIn(tree.path(), std::string("platform/") + identifier);
+    const std::size_t at = std::min(text.find(" max "), text.find(" crit "));
+    EXPECT_EQ(at == std::string::npos ? "" : text.substr(at + 1), limits) << file;
+  }
+}
+
+// Broken chips and files: the channel shows no reading or is left out, the
+// rest of the machine is listed, and the log says once what was skipped.
+TEST_F(HwmonTreesTest, BrokenChannelIsSkippedAndSaidOnce) {
+  constexpr const char* kCore = "hwmon.platform/coretemp.0.coretemp.temp2";
+  struct Broken {
+    const char* file;    // of the first core's channel, or a path inside the tree
+    const char* change;  // removed (null), removed after the scan ("~"), a link ("@target"),
+                         // a folder ("/") or these bytes
+    const char* core;    // the core as listed then ("-": left out; null: with no reading)
+    std::size_t count;   // sensors listed
+    const char* logged;  // what the log says, once
+  };
+  const Broken rows[] = {
+      {"temp2_input", "~", nullptr, 7, "temp2_input: No such file or directory"},
+      // Reading a process's memory at address 0 fails with EIO, as a busy chip does.
+      {"temp2_input", "@/proc/self/mem", nullptr, 7, "Input/output error"},
+      {"temp2_input", "", nullptr, 7, "temp2_input: not a number"},
+      {"temp2_input", "99999999999999999999\n", nullptr, 7, "not a number"},
+      {"temp2_input", "-300000\n", nullptr, 7, "temp2_input: out of range"},
+      {"temp2_input", "/", "-", 6, "temp2_input: Is a directory"},
+      {"temp2_label", "Core \xC0\xAF\n", "coretemp temp2 1 51", 7, "temp2_label: not UTF-8"},
+      {"sys/class/hwmon/hwmon9", "@../../devices/platform/gone/hwmon/hwmon9", "CPU Core 1 1 51", 7,
+       "hwmon9: the link points nowhere"},
+      {"sys/devices/LNXSYSTM:00/LNXSYBUS:00/PNP0C0A:00/power_supply/BAT0/hwmon1/name", nullptr,
+       "CPU Core 1 1 51", 5, "hwmon1: no chip name"},
+  };
+  for (const Broken& row : rows) {
+    SCOPED_TRACE(row.logged);  // ASCII: some rows hold bytes that are no UTF-8
+    ScratchTree tree("notebook-acpitz");
+    const std::string path = tree / (std::string(row.file).find('/') == std::string::npos
+                                         ? "sys/devices/platform/coretemp.0/hwmon/hwmon2/"
+                                         : "") +
+                             row.file;
+    const std::string change = row.change ? row.change : "";
+    auto breakFile = [&] {
+      std::filesystem::remove(path);
+      if (row.change == nullptr || change == "~") return;
+      if (change[0] == '@') return std::filesystem::create_symlink(change.substr(1), path);
+      if (change == "/") return (void)std::filesystem::create_directory(path);
+      std::ofstream(path, std::ios::binary) << change;
+    };
+    log_.clear();
+    if (change != "~") breakFile();
+    install(tree.path(), [&] {
+      if (change == "~") breakFile();
+    });
+    listing();
+    clock_.advance(5.0);
+    auto listed = listing();
+    EXPECT_EQ(listed.size(), row.count);
+    auto core = listed.find(kCore);
+    EXPECT_EQ(core == listed.end() ? "-" : described(core->second),
+              row.core ? row.core : "CPU Core 1 1 nan");
+    EXPECT_TRUE(std::all_of(listed.begin(), listed.end(), [&](const auto& sensor) {
+      return sensor.first == kCore || !sensor.second["value"].is_null();
+    })) << "the rest read";
+    ASSERT_EQ(log_.lines().size(), 1u) << "said once, nothing else said";
+    EXPECT_NE(log_.lines()[0].find(row.logged), std::string::npos) << log_.lines()[0];
+  }
+}
+
+TEST_F(HwmonTreesTest, ChannelIsReadAtMostOncePerSecond) {
+  ScratchTree tree("notebook-acpitz");
+  install(tree.path());
+  auto sensors = ZORHwmonSensor::allSensors();
+  auto core = std::find_if(sensors.begin(), sensors.end(), [](const auto& sensor) {
+    return sensor->uniqueIdentifier() == "hwmon.platform/coretemp.0.coretemp.temp2";
+  });
+  ASSERT_NE(core, sensors.end());
+  EXPECT_EQ((*core)->rawValue(), 51000);
+  std::ofstream(tree / "sys/devices/platform/coretemp.0/hwmon/hwmon2/temp2_input", std::ios::trunc)
+      << "57000\n";  // in place, as the kernel changes it
+  clock_.advance(0.9);
+  EXPECT_EQ((*core)->rawValue(), 51000) << "within the second: the last reading";
+  clock_.advance(0.1);
+  EXPECT_EQ((*core)->rawValue(), 57000) << "a second later: read again";
 }
 
 TEST_F(HwmonTreesTest, RenumberedChipsKeepTheirIdentifiers) {
-  install(recordedTree("amd-k10temp"));
-  std::map<std::string, std::string> before;
-  for (const auto& [identifier, sensor] : listing()) before[identifier] = sensor["localizedName"];
-
+  auto names = [&](const std::string& dir) {
+    install(dir);
+    std::map<std::string, std::string> byIdentifier;
+    for (const auto& [identifier, sensor] : listing())
+      byIdentifier[identifier] = sensor["localizedName"];
+    return byIdentifier;
+  };
   // The same machine after a boot that loaded the modules in another order.
   ScratchTree copy("amd-k10temp");
   const std::pair<const char*, const char*> kMoves[] = {
@@ -104,10 +245,50 @@ TEST_F(HwmonTreesTest, RenumberedChipsKeepTheirIdentifiers) {
     std::string relative = std::filesystem::relative(renamed, copy / "sys/class/hwmon").string();
     std::filesystem::create_symlink(relative, copy / (std::string("sys/class/hwmon/") + number));
   }
-  install(copy.dir());
-  std::map<std::string, std::string> after;
-  for (const auto& [identifier, sensor] : listing()) after[identifier] = sensor["localizedName"];
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(names(copy.path()), names(recordedTree("amd-k10temp")));
+}
+
+TEST(SensorsConfigLabelsTest, LabelStatementsByChipPattern) {
+  // The configuration, the chip and channel asked for, and their label ("" for none).
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+      {"chip \"nct6798-*\"\n label in0 \"Vcore\"\n", "nct6798-isa-0290", "in0", "Vcore"},
+      {"chip \"nct*-isa-*\"\nlabel temp2 \"CPU\"", "nct6798-isa-0290", "temp2", "CPU"},
+      {"chip \"nct*-pci-*\"\nlabel temp2 \"CPU\"", "nct6798-isa-0290", "temp2", ""},
+      // A name alone matches every bus.
+      {"chip \"coretemp\"\nlabel temp1 \"P\"", "coretemp-isa-0000", "temp1", "P"},
+      {"chip \"it87-*\" \"k10temp-*\"\nlabel temp1 \"Die\"", "k10temp-pci-00c3", "temp1", "Die"},
+      // The later statement wins.
+      {"chip \"k10temp-*\"\nlabel temp1 \"A\"\nchip \"k10temp-pci-00c3\"\nlabel temp1 \"B\"",
+       "k10temp-pci-00c3", "temp1", "B"},
+      // Escapes, and a comment after the text.
+      {"chip \"acpitz-*\" # zone\n  label temp1 \"Zone \\\"A\\\" # 1\"  # the first\n",
+       "acpitz-acpi-0", "temp1", "Zone \"A\" # 1"},
+      {"chip acpitz-*\nlabel temp1 Zone\n", "acpitz-acpi-0", "temp1", "Zone"},
+      {"chip \"acpitz-*\"\nlabel temp1 \"Zone\n", "acpitz-acpi-0", "temp1", ""},
+      {"label temp1 \"Zone\"\nchip \"acpitz-*\"\n", "acpitz-acpi-0", "temp1", ""},
+  };
+  for (const auto& [config, chip, channel, label] : cases) {
+    linuxfs::SensorsConfigLabels labels;
+    labels.parse(config);
+    EXPECT_EQ(labels.labelFor(chip, channel).value_or(""), label) << config;
+  }
+}
+
+TEST(SensorsConfigLabelsTest, ChipNamesFromTheDevicePath) {
+  const std::pair<const char*, const char*> kNames[] = {
+      {"platform/coretemp.0", "isa-0000"},
+      {"platform/nct6775.656", "isa-0290"},
+      {"pci0000:00/0000:00:18.3", "pci-00c3"},
+      {"pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0", "pci-3d00"},
+      {"pci0000:00/0000:00:1f.3/i2c-0/0-002d", "i2c-0-2d"},
+      {"pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0", "scsi-1-0"},
+      {"LNXSYSTM:00/LNXSYBUS:00/PNP0C0A:00/power_supply/BAT0", "acpi-0"},
+      {"virtual/thermal/thermal_zone0", "acpi-0"},
+      {"virtual/hwmon", "virtual-0"},
+  };
+  for (const auto& [device, name] : kNames) {
+    EXPECT_EQ(linuxfs::SensorsConfigLabels::chipName("chip", device), std::string("chip-") + name);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <numeric>
 
 #include "platform/MachineProfileRecorder.h"
 #include "platform/ProfileIdentityPlaceholders.h"
@@ -20,80 +21,57 @@ namespace {
 using linuxtest::recordedTree;
 using linuxtest::ScratchTree;
 
-struct Described {
-  std::string description;
-  std::string serial;
-  std::string uuid;
-};
-
-Described describe(std::shared_ptr<Machine> machine) {
+// The machine description and the serial and UUID in it, of `machine` installed.
+std::tuple<std::string, std::string, std::string> describe(std::shared_ptr<Machine> machine) {
   ScopedMachine installed(std::move(machine));
   auto info = ZORMachineInfo::sharedMachineInfo();
   return {info->description(), info->machineSerialNumber(), info->machineUUID()};
 }
 
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
-    text.replace(at, from.size(), to);
-    at += to.size();
+std::string without(std::string text, const std::string& part) {
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at)) {
+    text.erase(at, part.size());
   }
   return text;
 }
 
-struct DumpCase {
-  const char* tree;
-  bool keepIdentity;
-  // Texts of the tree that name the machine, beside the serial and UUID the
-  // machine description makes of them.
-  std::vector<std::string> identity;
-};
-
-class DumpAndReplayTest : public ::testing::TestWithParam<DumpCase> {};
-
-TEST_P(DumpAndReplayTest, ReplaysTheSameMachine) {
-  const DumpCase& c = GetParam();
-  std::string error;
-  auto live = linuxfs::LinuxMachine::build(linuxfs::LinuxRoot(recordedTree(c.tree)), &error);
-  ASSERT_TRUE(live) << error;
-  ScratchTree scratch;
-  const std::string file = scratch.path() + "/machine.plist";
-  ASSERT_TRUE(MachineProfileRecorder::write(*live, c.keepIdentity, file, &error)) << error;
-  auto replayed = SimulatedMachine::load(file, &error);
-  ASSERT_TRUE(replayed) << error;
-
-  const Described original = describe(live);
-  std::string expected = original.description;
-  const std::string bytes = readWholeFile(file).value_or("");
-  if (!c.keepIdentity) {
-    std::vector<std::string> identity = c.identity;
-    identity.push_back(original.serial);
-    identity.push_back(original.uuid);
-    for (const std::string& text : identity) {
-      EXPECT_EQ(bytes.find(text), std::string::npos) << text;
-      expected = replaceAll(expected, text, "");
+// The tree, whether identity is kept, and texts of the tree that name the
+// machine beside the serial and UUID the machine description makes of them.
+TEST(DumpAndReplayTest, ReplaysTheSameMachineAndNoIdentityUnlessKept) {
+  const std::tuple<const char*, bool, const char*> cases[] = {
+      {"info-desktop", true, ""},
+      {"info-desktop", false, "1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5d"},
+      // Serial and UUID made from the machine id.
+      {"info-notebook", false, "b08dfa6083e7567a1921a715000001fb"},
+  };
+  for (const auto& [tree, keepIdentity, identity] : cases) {
+    std::string error;
+    auto live = linuxfs::LinuxMachine::build(linuxfs::LinuxRoot(recordedTree(tree)), &error);
+    ASSERT_TRUE(live) << error;
+    ScratchTree scratch;
+    const std::string file = scratch / "machine.plist";
+    ASSERT_TRUE(MachineProfileRecorder::write(*live, keepIdentity, file, &error)) << error;
+    auto replayed = SimulatedMachine::load(file, &error);
+    ASSERT_TRUE(replayed) << error;
+    auto [expected, serial, uuid] = describe(live);
+    std::string got = std::get<0>(describe(replayed));
+    const std::string bytes = readWholeFile(file).value_or("");
+    if (!keepIdentity) {
+      for (const std::string& text : {std::string(identity), serial, uuid}) {
+        EXPECT_EQ(bytes.find(text), std::string::npos) << text;
+        expected = without(expected, text);
+      }
+      got = without(without(got, ProfileIdentityPlaceholders::kSerialPlaceholder),
+                    ProfileIdentityPlaceholders::kUUIDPlaceholder);
     }
+    EXPECT_EQ(got, expected) << tree;
   }
-  std::string got = describe(replayed).description;
-  if (!c.keepIdentity) {
-    got = replaceAll(got, ProfileIdentityPlaceholders::kSerialPlaceholder, "");
-    got = replaceAll(got, ProfileIdentityPlaceholders::kUUIDPlaceholder, "");
-  }
-  EXPECT_EQ(got, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Trees, DumpAndReplayTest,
-    ::testing::Values(DumpCase{"info-desktop", true, {}},
-                      DumpCase{"info-desktop", false, {"1a2b3c4d-5e6f-4a0b-8c9d-0e1f2a3b4c5d"}},
-                      // Serial and UUID made from the machine id.
-                      DumpCase{"info-notebook", false, {"b08dfa6083e7567a1921a715000001fb"}}));
-
+// A dumped identify page loses serial and model name and keeps its checksum.
 TEST(IdentifyPageTest, LosesSerialAndNameKeepsItsChecksum) {
   // 512 bytes with and without a signature in byte 510, and pages of other sizes.
-  const std::pair<std::size_t, bool> pages[] = {
-      {512, true}, {512, false}, {100, false}, {0, false}};
-  for (const auto& [size, signed_] : pages) {
-    SCOPED_TRACE(size);
+  for (const auto& [size, signed_] : {std::pair{512, true}, {512, false}, {100, false}}) {
     PlistData page(size);
     for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i * 7 + 1);
     if (signed_) page[510] = 0xA5;
@@ -108,13 +86,8 @@ TEST(IdentifyPageTest, LosesSerialAndNameKeepsItsChecksum) {
     EXPECT_EQ(PlistData(result.begin() + 216, result.begin() + 224), PlistData(8, 0));
     EXPECT_EQ(PlistData(result.begin() + 40, result.begin() + 216),
               PlistData(page.begin() + 40, page.begin() + 216));
-    std::uint8_t sum = 0;
-    for (std::uint8_t byte : result) sum = static_cast<std::uint8_t>(sum + byte);
-    if (signed_) {
-      EXPECT_EQ(sum, 0) << "the checksum no longer adds up";
-    } else {
-      EXPECT_EQ(result[511], page[511]);
-    }
+    const auto sum = std::accumulate(result.begin(), result.end(), 0u) % 256;
+    EXPECT_EQ(signed_ ? sum : result[511], signed_ ? 0u : page[511]) << signed_;
   }
 }
 
@@ -124,58 +97,45 @@ std::string run(const std::string& arguments) {
   return linuxtest::runProgram(ZOR_SENSORS_PROGRAM, arguments).output;
 }
 
-// What a listing shows of each sensor, without the readings, which move.
-std::vector<std::string> sensorsListed(const std::string& json) {
+// What a listing shows of each sensor; with `readings`, its reading too.
+std::vector<std::string> sensorsListed(const std::string& json, bool readings) {
   std::vector<std::string> sensors;
-  const nlohmann::json list = nlohmann::json::parse(json, nullptr, false);
-  if (!list.is_array()) return {"not a listing: " + json};
-  for (const auto& sensor : list) {
+  for (const auto& sensor : nlohmann::json::parse(json, nullptr, false)) {
     sensors.push_back(sensor.value("uniqueIdentifier", "") + " " +
-                      sensor.value("localizedName", "") + " " +
-                      std::to_string(sensor.value("quantityType", -1)));
+                      sensor.value("localizedName", "") + " " + sensor["quantityType"].dump() +
+                      (readings ? " " + sensor["value"].dump() : ""));
   }
   return sensors;
 }
 
-class RecordedDriversTest : public ::testing::TestWithParam<const char*> {};
-
-// Every simulated driver is written out as the settings that replay it.
-TEST_P(RecordedDriversTest, ReplayTheSameSensors) {
-  const std::string machine = GetParam() == std::string("demo")
-                                  ? "demo"
-                                  : std::string(ZOR_SOURCE_DIR) + "/machines/" + GetParam();
-  std::string error;
-  auto loaded = SimulatedMachine::load(machine, &error);
-  ASSERT_TRUE(loaded) << error;
-  ScratchTree scratch;
-  const std::string file = scratch.path() + "/machine.plist";
-  ASSERT_TRUE(MachineProfileRecorder::write(*loaded, true, file, &error)) << error;
-  const auto original = sensorsListed(run("--machine '" + machine + "' --json"));
-  EXPECT_FALSE(original.empty());
-  EXPECT_EQ(sensorsListed(run("--machine '" + file + "' --json")), original);
+// Every simulated driver and every live one is written out as the settings
+// that replay it: the same listing, a dumped channel with its last reading
+// (simulated readings move, so only the sensors are compared there).
+TEST(DumpedMachineTest, ListsTheSameSensorsAsTheMachine) {
+  const char* const machines[] = {
+      "demo",         "intel-tower.plist", "g5-tower.plist", "mdd-tower.plist", "xserve.plist",
+      "info-desktop", "desktop-nct6798",   "amd-k10temp",    "notebook-acpitz", "nvme-disk",
+      "drivetemp",    "applesmc-macpro5-1"};
+  for (const std::string name : machines) {
+    SCOPED_TRACE(name);
+    ScratchTree scratch;
+    const std::string file = scratch / "dump.plist";
+    const bool live = !name.ends_with(".plist") && name != "demo";
+    std::string machine = live ? "this --root '" + recordedTree(name) + "'" : name;
+    if (live) {
+      EXPECT_NE(run("--machine " + machine + " --dump-profile '" + file + "'").find("recorded in"),
+                std::string::npos);
+    } else {
+      if (name != "demo") machine = std::string(ZOR_SOURCE_DIR) + "/machines/" + name;
+      std::string error;
+      auto loaded = SimulatedMachine::load(machine, &error);
+      ASSERT_TRUE(loaded && MachineProfileRecorder::write(*loaded, true, file, &error)) << error;
+    }
+    const auto original = sensorsListed(run("--machine " + machine + " --json"), live);
+    EXPECT_EQ(sensorsListed(run("--machine '" + file + "' --json"), live), original);
+    EXPECT_EQ(original.empty(), name == "info-desktop");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Profiles, RecordedDriversTest,
-                         ::testing::Values("demo", "intel-tower.plist", "g5-tower.plist",
-                                           "mdd-tower.plist", "xserve.plist"));
-
-class DumpedTreeTest : public ::testing::TestWithParam<const char*> {};
-
-// The same listing, readings included: a dumped channel replays its last reading.
-TEST_P(DumpedTreeTest, ListsTheSameAsTheTree) {
-  ScratchTree scratch;
-  const std::string tree = "--machine this --root '" + recordedTree(GetParam()) + "'";
-  const std::string file = scratch.path() + "/dump.plist";
-  EXPECT_NE(run(tree + " --dump-profile '" + file + "'").find("recorded in"), std::string::npos);
-  const std::string live = run(tree + " --json");
-  EXPECT_EQ(run("--machine '" + file + "' --json"), live);
-  EXPECT_EQ(sensorsListed(live).empty(), GetParam() == std::string("info-desktop")) << live;
-}
-
-INSTANTIATE_TEST_SUITE_P(Trees, DumpedTreeTest,
-                         ::testing::Values("info-desktop", "desktop-nct6798", "amd-k10temp",
-                                           "notebook-acpitz", "nvme-disk", "drivetemp",
-                                           "applesmc-macpro5-1"));
 
 #endif
 

@@ -42,7 +42,6 @@ class ScratchTree {
   ScratchTree& operator=(const ScratchTree&) = delete;
 
   const std::string& path() const { return path_; }
-  const std::string& dir() const { return path_; }
   std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
   // Writes `text` at `absolute` inside the tree, making the folders.
   void write(const std::string& absolute, const std::string& text) const {
@@ -74,24 +73,18 @@ inline PlistValue demoEntry(const char* profilePath,
 
 struct ProgramRun {
   int exitCode = -1;
-  std::string output;
-  std::string errors;
+  std::string output, errors;
 };
 
 inline ProgramRun runProgram(const std::string& program, const std::string& arguments) {
   ScratchTree scratch;
-  const std::string out = scratch / "out", err = scratch / "err";
-  const std::string command =
-      "'" + program + "' " + arguments + " < /dev/null > '" + out + "' 2> '" + err + "'";
-  ProgramRun run;
+  const std::string command = "'" + program + "' " + arguments + " < /dev/null > '" +
+                              (scratch / "out") + "' 2> '" + (scratch / "err") + "'";
   const int status = std::system(command.c_str());
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::stringstream output, errors;
-  output << std::ifstream(out).rdbuf();
-  errors << std::ifstream(err).rdbuf();
-  run.output = output.str();
-  run.errors = errors.str();
-  return run;
+  output << std::ifstream(scratch / "out").rdbuf();
+  errors << std::ifstream(scratch / "err").rdbuf();
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output.str(), errors.str()};
 }
 
 }  // namespace zor::linuxtest

@@ -1,259 +1,380 @@
 // ATA disks of the running Linux machine served to the S.M.A.R.T. family
-// through the SG_IO seam: disks answering from the demo machines' pages must
-// read as the simulated disks with those pages do; a sleeping disk is never
-// sent a S.M.A.R.T. command; refusals and bad answers give -1 and one log
-// line, and the entries come from sysfs alone.
+// through the SG_IO seam, answering from the demo machines' pages: a sleeping
+// disk is never sent a S.M.A.R.T. command; refusals and bad answers give -1
+// and one log line; the entries come from sysfs alone. The ATA PASS-THROUGH(16)
+// command blocks and the sense data that returns the ATA registers, against
+// the byte layouts of the SCSI/ATA translation standard.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <numeric>
+#include <optional>
+#include <vector>
 
 #include "platform/MachineEntry.h"
+#include "platform/StringFormat.h"
 #include "platform/linux/ATADiskDriverBehaviour.h"
 #include "platform/linux/ATADiskEntries.h"
+#include "platform/linux/AtaDiskSession.h"
+#include "platform/linux/AtaPassThrough.h"
 #include "platform/linux/LinuxMachine.h"
-#include "tests/linux/SgIoRecordedDisk.h"
+#include "platform/linux/SgIoTransport.h"
+#include "tests/linux/RecordedTrees.h"
 #include "tests/smart/SMARTTestMachine.h"
 
 namespace zor {
 namespace {
 
-using linuxfs::ATADiskEntries;
+using linuxfs::AtaDiskSession;
+using linuxfs::AtaPassThrough;
 using linuxfs::LinuxRoot;
 using linuxfs::SgIoTransport;
-using testing::SgIoRecordedDisk;
 
-constexpr const char* kNotebookDisk = "Hitachi HTS545032B9SA02";
-constexpr const char* kTowerDisk = "ST3200822A";
+// A disk behind the SCSI/ATA translation layer that answers from recorded
+// pages (the demo machines' disks, with the checksum a real disk adds), for
+// the tests of the Linux S.M.A.R.T. reader. It reads the ATA PASS-THROUGH(16)
+// command blocks it gets at the standard's offsets, answers CHECK POWER MODE,
+// IDENTIFY DEVICE and the SMART commands as a translation layer does (the
+// registers in an ATA Status Return sense descriptor when CK_COND is set),
+// keeps every block it was sent, and fails the test on any command that
+// could change the disk other than SMART ENABLE. Tests change its state to
+// make it sleep, refuse, time out, vanish or answer badly.
+
+struct SgIoRecordedDisk {
+  using Page = std::array<std::uint8_t, 512>;
+  Page identify{};
+  Page data{};
+  Page thresholds{};
+  std::uint8_t powerMode = 0xFF;  // CHECK POWER MODE's count: FFh active, 00h standby
+  bool exceeded = false;
+  int openError = 0;     // errno of opening the device
+  int requestError = 0;  // errno of every SG_IO request
+  // Changes an answer after it is made: (command, feature, answer, data).
+  std::function<void(std::uint8_t, std::uint8_t, SgIoTransport::Answer&, std::span<std::uint8_t>)>
+      tamper;
+  std::vector<std::array<std::uint8_t, 16>> sent;
+
+  // Anything but CHECK POWER MODE (the ATA command is byte 14).
+  bool sentSMARTCommand() const {
+    return std::any_of(sent.begin(), sent.end(), [](const auto& cdb) { return cdb[14] != 0xE5; });
+  }
+};
+
+// The sum byte a real disk puts last so the page sums to 0.
+inline void completeChecksum(SgIoRecordedDisk::Page* page) {
+  (*page)[511] = 0;
+  (*page)[511] =
+      static_cast<std::uint8_t>(256 - std::accumulate(page->begin(), page->end(), 0u) % 256);
+}
+
+// The "ATASMART" pages of the disk named `product` in an embedded demo machine.
+inline std::shared_ptr<SgIoRecordedDisk> demoDisk(const char* profilePath,
+                                                  const std::string& product) {
+  const PlistValue entry = linuxtest::demoEntry(profilePath, [&](const PlistValue& e) {
+    const PlistValue* characteristics = e.find("Device Characteristics");
+    return characteristics && *characteristics->find("Product Name") == PlistValue(product);
+  });
+  auto disk = std::make_shared<SgIoRecordedDisk>();
+  if (!entry.find("ZORSimulation")) return disk;
+  const PlistValue* pages = entry.find("ZORSimulation")->find("ATASMART");
+  for (auto [name, page] : {std::pair{"Identify", &disk->identify}, std::pair{"Data", &disk->data},
+                            std::pair{"Thresholds", &disk->thresholds}}) {
+    const PlistData& bytes = *pages->find(name)->asData();
+    std::copy(bytes.begin(), bytes.end(), page->begin());
+  }
+  completeChecksum(&disk->data);
+  completeChecksum(&disk->thresholds);
+  return disk;
+}
+
+// Sense data returning ATA registers (COUNT, LBA 23:0, STATUS) in descriptor
+// format with the ATA Status Return descriptor, as SAT lays them out.
+inline std::vector<std::uint8_t> registerSense(std::uint8_t count, std::uint32_t lba,
+                                               std::uint8_t status) {
+  const std::uint8_t low = lba & 0xFF, mid = (lba >> 8) & 0xFF, high = (lba >> 16) & 0xFF;
+  return {0x72, 0x01, 0x00,  0x1D, 0,   0,    0,   14,   0x09, 0x0C, 0x00,
+          0x00, 0x00, count, 0x00, low, 0x00, mid, 0x00, high, 0x00, status};
+}
+
+class SgIoRecordedTransport final : public SgIoTransport {
+ public:
+  explicit SgIoRecordedTransport(std::shared_ptr<SgIoRecordedDisk> disk) : disk_(std::move(disk)) {}
+
+  Answer execute(std::span<const std::uint8_t> cdb, std::span<std::uint8_t> dataIn,
+                 std::uint32_t /*timeoutMilliseconds*/) override {
+    SgIoRecordedDisk& disk = *disk_;
+    std::array<std::uint8_t, 16> block{};
+    std::copy(cdb.begin(), cdb.end(), block.begin());
+    disk.sent.push_back(block);
+    Answer answer;
+    if (disk.requestError != 0) {
+      answer.error = disk.requestError;
+      return answer;
+    }
+    const std::uint8_t protocol = (cdb[1] >> 1) & 0x0F, command = cdb[14], feature = cdb[4];
+    const bool checkCondition = (cdb[2] & 0x20) != 0;
+    const std::uint32_t lba = cdb[8] | (cdb[10] << 8) | (cdb[12] << 16);
+    // Only reads and SMART ENABLE: no data-out protocol, no other command.
+    EXPECT_TRUE(cdb[0] == 0x85 && (protocol == 3 || protocol == 4)) << int(cdb[0]);
+    const bool smart = command == 0xB0 && lba == 0xC24F00;
+    EXPECT_TRUE(
+        command == 0xE5 || command == 0xEC ||
+        (smart && (feature == 0xD0 || feature == 0xD1 || feature == 0xD8 || feature == 0xDA)))
+        << "sent command " << int(command) << " feature " << int(feature);
+    const SgIoRecordedDisk::Page* page = nullptr;
+    std::uint8_t count = 0;
+    std::uint32_t answerLba = 0;
+    if (command == 0xE5) count = disk.powerMode;
+    if (command == 0xEC) page = &disk.identify;
+    if (smart && feature == 0xD0) page = &disk.data;
+    if (smart && feature == 0xD1) page = &disk.thresholds;
+    if (smart && feature == 0xDA) answerLba = disk.exceeded ? 0x2CF400 : 0xC24F00;
+    if (page != nullptr) {
+      std::copy_n(page->begin(), std::min(dataIn.size(), page->size()), dataIn.begin());
+    }
+    if (checkCondition) {
+      answer.status = kCheckCondition;
+      answer.sense = registerSense(count, answerLba, 0x50);
+    }
+    if (disk.tamper) disk.tamper(command, feature, answer, dataIn);
+    return answer;
+  }
+
+ private:
+  std::shared_ptr<SgIoRecordedDisk> disk_;
+};
 
 LinuxRoot ataTree() {
   return LinuxRoot(linuxtest::recordedTree("ata-disks"));
 }
 
-struct Seen {
-  std::string identifier;
-  std::string location;
-  std::int32_t raw;
-  bool operator==(const Seen&) const = default;
-};
-
 class SgIoATADiskTest : public testing::SMARTTest {
  protected:
-  void SetUp() override {
-    sda_ = testing::demoDisk("machines/intel-notebook.plist", kNotebookDisk);
-    sdb_ = testing::demoDisk("machines/intel-tower.plist", kTowerDisk);
-  }
-  // The Linux machine's disk entries from the recorded tree, answered by sda_ and sdb_.
-  void installLinux() {
-    disks_.reset();  // restores the opener before the next one is installed
-    disks_ = std::make_unique<testing::ScopedRecordedDisks>(
-        std::map<std::string, std::shared_ptr<SgIoRecordedDisk>>{{"sda", sda_}, {"sdb", sdb_}});
+  // The Linux machine's disk entries from the recorded tree, answered by
+  // fresh copies of the demo notebook's (sda) and tower's (sdb) disks.
+  void installLinux(const std::function<void(SgIoRecordedDisk&)>& change = {}) {
+    sda_ = demoDisk("machines/intel-notebook.plist", "Hitachi HTS545032B9SA02");
+    sdb_ = demoDisk("machines/intel-tower.plist", "ST3200822A");
+    if (change) change(*sda_);
+    // Transports on sda_ and sdb_ by device name; other devices do not exist.
+    opener_.reset();  // restores the opener before the next one is installed
+    opener_.emplace([this](const std::string& path, int* error) -> std::unique_ptr<SgIoTransport> {
+      const auto disk = path.ends_with("/sda") ? sda_ : path.ends_with("/sdb") ? sdb_ : nullptr;
+      *error = disk ? disk->openError : ENOENT;
+      return *error ? nullptr : std::make_unique<SgIoRecordedTransport>(disk);
+    });
+    log_.clear();
     install(linuxfs::LinuxMachine::profile(ataTree()), "");
   }
-  std::vector<Seen> sensors() {
-    std::vector<Seen> seen;
-    for (const auto& sensor : ZORSMARTTemperatureSensor::allSensors()) {
-      seen.push_back(
-          {sensor->uniqueIdentifier(), sensor->locationIdentifier(), sensor->rawValue()});
-    }
-    return seen;
-  }
-  // How many log lines name the disk and say `what`.
-  long linesSaying(const std::string& device, const std::string& what) const {
+  // How many log lines name sda and say `what`.
+  long linesSaying(const std::string& what) const {
     return std::count_if(log_.lines().begin(), log_.lines().end(), [&](const std::string& line) {
-      return line.find(what) != std::string::npos && line.find(device) != std::string::npos;
+      return line.find(what) != std::string::npos && line.find("/dev/sda") != std::string::npos;
     });
   }
-  ATADiskDriverBehaviour& driver(const std::string& name) {
-    return dynamic_cast<ATADiskDriverBehaviour&>(
-        machine_->registry().findEntryNamed(name)->behaviour());
+  PlistDictionary recorded(const std::string& name) {
+    MachineEntry& entry = *machine_->registry().findEntryNamed(name);
+    return dynamic_cast<ATADiskDriverBehaviour&>(entry.behaviour()).recordedSettings(entry);
   }
 
   std::shared_ptr<SgIoRecordedDisk> sda_, sdb_;
-  std::unique_ptr<testing::ScopedRecordedDisks> disks_;
+  std::optional<SgIoTransport::ScopedOpener> opener_;
 };
 
 TEST_F(SgIoATADiskTest, EntriesAreTheATADisksOfSysfs) {
-  PlistArray services;
-  ATADiskEntries::append(ataTree(), &services);
-  struct Row {
-    const char* name;
-    const char* location;
-  };
-  // No card reader, NVMe drive or optical drive: they are not ATA disks.
-  const Row rows[] = {{"sda", "Internal"}, {"sdb", "External"}};
-  ASSERT_EQ(services.size(), std::size(rows));
-  for (std::size_t i = 0; i < services.size(); ++i) {
-    const PlistValue& entry = services[i];
-    EXPECT_EQ(*entry.find("IORegistryEntryName"), PlistValue(rows[i].name));
-    EXPECT_EQ(*entry.find("Protocol Characteristics")->find("Physical Interconnect Location"),
-              PlistValue(rows[i].location));
-    EXPECT_EQ(*entry.find("ZORSimulation")->find("ATADisk")->find("Device"),
-              PlistValue(ataTree().path(std::string("/dev/") + rows[i].name)));
+  // No card reader, NVMe drive or optical drive: they are not ATA disks; and
+  // the same tree without stand-ins for the device nodes has no disk to ask.
+  linuxtest::ScratchTree withoutNodes("ata-disks");
+  std::filesystem::remove_all(withoutNodes / "dev");
+  const std::vector<std::string> expected{"sda Internal " + ataTree().path("/dev/sda"),
+                                          "sdb External " + ataTree().path("/dev/sdb")};
+  for (const std::string& root : {ataTree().directory(), withoutNodes.path()}) {
+    PlistArray services;
+    linuxfs::ATADiskEntries::append(LinuxRoot(root), &services);
+    std::vector<std::string> entries;
+    for (const PlistValue& entry : services) {
+      const PlistValue* at = entry.find("Protocol Characteristics");
+      entries.push_back(*entry.find("IORegistryEntryName")->asString() + " " +
+                        *at->find("Physical Interconnect Location")->asString() + " " +
+                        *entry.find("ZORSimulation")->find("ATADisk")->find("Device")->asString());
+    }
+    EXPECT_EQ(entries, root == withoutNodes.path() ? std::vector<std::string>{} : expected);
   }
-  // The same tree without stand-ins for the device nodes has no disk to ask.
-  linuxtest::ScratchTree copy("ata-disks");
-  std::filesystem::remove_all(copy / "dev");
-  PlistArray none;
-  ATADiskEntries::append(LinuxRoot(copy.path()), &none);
-  EXPECT_TRUE(none.empty());
 }
 
-TEST_F(SgIoATADiskTest, DisksReadAsTheSimulatedDisksWithTheSamePages) {
-  installLinux();
-  std::vector<Seen> live = sensors();
-  EXPECT_EQ(sda_->commands().front(), (std::pair<std::uint8_t, std::uint8_t>{0xE5, 0x00}))
-      << "the first command asks the power mode";
-
-  PlistArray simulated;
-  for (const auto& disk : {sda_, sdb_}) {
-    PlistDictionary pages{
-        {"Identify", PlistValue(PlistData(disk->identify.begin(), disk->identify.end()))},
-        {"Data", PlistValue(PlistData(disk->data.begin(), disk->data.end()))},
-        {"Thresholds", PlistValue(PlistData(disk->thresholds.begin(), disk->thresholds.end()))}};
-    simulated.push_back(PlistDictionary{
-        {"IOObjectClass", "IOATABlockStorageDevice"},
-        {"IORegistryEntryName", "disk"},
-        {"SMART Capable", PlistValue::boolean(true)},
-        {"Protocol Characteristics", PlistDictionary{{"Physical Interconnect", "SATA"}}},
-        {"ZORSimulation", PlistDictionary{{"ATASMART", PlistValue(std::move(pages))}}}});
-  }
-  install(testing::profileWithEntries(simulated), "");
-  EXPECT_EQ(live, sensors());
-  ASSERT_EQ(live.size(), 2u);
-  EXPECT_EQ(live[0].identifier, std::string("smart.") + kNotebookDisk + ".100415PBN40017G2L7KE");
-}
-
-TEST_F(SgIoATADiskTest, ASleepingDiskIsNeverSentASMARTCommand) {
-  sda_->powerMode = 0x00;  // standby
-  installLinux();
-  std::vector<Seen> seen = sensors();
-  ASSERT_EQ(seen.size(), 1u) << "only the spinning disk has a sensor";
+TEST_F(SgIoATADiskTest, ASleepingDiskIsNeverSentASMARTCommandNorWokenToBeRecorded) {
+  installLinux([](SgIoRecordedDisk& disk) { disk.powerMode = 0x00; });  // standby
+  EXPECT_EQ(ZORSMARTTemperatureSensor::allSensors().size(), 1u)
+      << "only the spinning disk has a sensor";
   EXPECT_FALSE(sda_->sentSMARTCommand());
-  EXPECT_GT(sda_->sent.size(), 0u);
+  EXPECT_EQ(sda_->sent.at(0)[14], 0xE5) << "the first command asks the power mode";
 
   // A disk that goes to sleep after discovery keeps asleep: its reading
   // stays the last one for the retries, then is no reading.
-  sda_->powerMode = 0xFF;
-  auto sensors = ZORSMARTTemperatureSensor::allSensors();
-  ASSERT_EQ(sensors.size(), 2u);
-  const std::int32_t before = sensors[0]->rawValue();
+  installLinux();
+  auto sensor = ZORSMARTTemperatureSensor::allSensors().at(0);
+  EXPECT_GT(sensor->rawValue(), 0);
   for (std::uint8_t mode : {0x00, 0x01, 0x40}) {
     sda_->powerMode = mode;
     sda_->sent.clear();
     clock_.advance(400);
-    sensors[0]->rawValue();
+    sensor->rawValue();
     EXPECT_FALSE(sda_->sentSMARTCommand()) << int(mode);
   }
-  EXPECT_GT(before, 0);
-  EXPECT_FALSE(log_.contains("/dev/sda")) << "standby is no failure";
-}
-
-TEST_F(SgIoATADiskTest, PermissionErrorsAreLoggedOnceWithHowToGrantAccess) {
-  struct Case {
-    int openError;
-    int requestError;
-    const char* line;
-  };
-  const Case cases[] = {
-      {EACCES, 0, "no permission to open"},
-      {EPERM, 0, "no permission to open"},
-      {0, EPERM, "refused ATA pass-through"},
-  };
-  for (const Case& c : cases) {
-    SetUp();
-    sda_->openError = c.openError;
-    sda_->requestError = c.requestError;
-    log_.clear();
-    installLinux();
-    EXPECT_EQ(sensors().size(), 1u) << c.line;
-    EXPECT_EQ(sensors().size(), 1u) << c.line;
-    EXPECT_EQ(linesSaying("/dev/sda", c.line), 1) << c.line;
-    EXPECT_EQ(linesSaying("/dev/sda", "CAP_SYS_RAWIO"), 1) << c.line;
-  }
-}
-
-TEST_F(SgIoATADiskTest, BadAnswersReadMinusOneAndAreLoggedOnce) {
-  using Answer = SgIoTransport::Answer;
-  struct Case {
-    const char* what;
-    std::function<void(SgIoRecordedDisk&)> spoil;
-    const char* line;
-    bool status = false;  // the failure shows in the status, not the temperature
-  };
-  auto onData = [](std::function<void(Answer&, std::span<std::uint8_t>)> change) {
-    return [change](SgIoRecordedDisk& disk) {
-      disk.tamper = [change](std::uint8_t command, std::uint8_t feature, Answer& answer,
-                             std::span<std::uint8_t> data) {
-        if (command == 0xB0 && feature == 0xD0) change(answer, data);
-      };
-    };
-  };
-  const Case cases[] = {
-      {"short page", onData([](Answer& a, auto) { a.residual = 200; }), "short page"},
-      {"wrong checksum", onData([](Answer&, auto data) { data[511] ^= 1; }), "wrong checksum"},
-      {"empty page", onData([](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); }),
-       "malformed page"},
-      {"timeout", onData([](Answer& a, auto) { a.hostStatus = 0x03; }), "did not answer in time"},
-      {"disk error", onData([](Answer& a, auto) {
-         a.status = SgIoTransport::kCheckCondition;
-         a.sense = {0x72, 0x0B, 0x00, 0x00, 0, 0, 0, 0};  // ABORTED COMMAND
-       }),
-       "reported an error"},
-      {"removed", onData([](Answer& a, auto) { a.error = ENODEV; }), "is gone"},
-      {"removed before the open", [](SgIoRecordedDisk& disk) { disk.openError = ENOENT; },
-       "is gone"},
-      {"sense without registers",
-       [](SgIoRecordedDisk& disk) {
-         disk.tamper = [](std::uint8_t command, std::uint8_t, Answer& answer, auto) {
-           if (command == 0xE5) answer.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0};
-         };
-       },
-       "does not fit"},
-      {"status from nowhere",
-       [](SgIoRecordedDisk& disk) {
-         disk.tamper = [](std::uint8_t, std::uint8_t feature, Answer& answer, auto) {
-           if (feature == 0xDA) answer.sense = testing::registerSense(0, 0x123400, 0x50);
-         };
-       },
-       "does not fit", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    SetUp();
-    installLinux();
-    auto device = deviceNamed("sda");
-    ASSERT_NE(device, nullptr);
-    log_.clear();
-    c.spoil(*sda_);
-    if (c.status) {
-      EXPECT_EQ(device->currentSMARTStatus(), 0);
-    } else {
-      EXPECT_EQ(device->temperature(), -1);
-    }
-    device->temperature();
-    device->currentSMARTStatus();
-    EXPECT_EQ(linesSaying("/dev/sda", c.line), 1);
-  }
-}
-
-TEST_F(SgIoATADiskTest, RecordedSettingsHoldThePagesReadNow) {
-  installLinux();
+  EXPECT_EQ(linesSaying(""), 0) << "standby is no failure";
+  // Nor does recording the machine wake it; a disk awake records the pages it reads now.
+  sda_->sent.clear();
+  EXPECT_EQ(recorded("sda"), (PlistDictionary{{"ATASMART", PlistValue(PlistDictionary{})}}));
+  EXPECT_FALSE(sda_->sentSMARTCommand());
   sdb_->exceeded = true;
-  PlistDictionary awake =
-      driver("sdb").recordedSettings(*machine_->registry().findEntryNamed("sdb"));
-  const PlistValue& pages = awake["ATASMART"];
+  PlistDictionary settings = recorded("sdb");
+  const PlistValue& pages = settings["ATASMART"];
   EXPECT_EQ(*pages.find("Data"), PlistValue(PlistData(sdb_->data.begin(), sdb_->data.end())));
   EXPECT_EQ(*pages.find("Identify"),
             PlistValue(PlistData(sdb_->identify.begin(), sdb_->identify.end())));
   EXPECT_EQ(*pages.find("ThresholdExceeded"), PlistValue::boolean(true));
+}
 
-  sda_->powerMode = 0x00;
-  sda_->sent.clear();
-  EXPECT_EQ(driver("sda").recordedSettings(*machine_->registry().findEntryNamed("sda")),
-            (PlistDictionary{{"ATASMART", PlistValue(PlistDictionary{})}}));
-  EXPECT_FALSE(sda_->sentSMARTCommand());
+TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
+  using Answer = SgIoTransport::Answer;
+  // Where the failure shows: at discovery (the disk gets no sensor and the
+  // line says how to grant access), in the temperature, or in the status.
+  enum Shows { kDiscovery, kTemperature, kStatus };
+  struct Case {
+    int openError, requestError;  // errno of opening the device and of every request
+    std::uint8_t spoiled;         // the command or S.M.A.R.T. feature whose answer `spoil` changes
+    void (*spoil)(Answer&, std::span<std::uint8_t>);
+    const char* line;
+    Shows shows;
+  };
+  const Case cases[] = {
+      {EACCES, 0, 0, nullptr, "no permission to open", kDiscovery},
+      {EPERM, 0, 0, nullptr, "no permission to open", kDiscovery},
+      {0, EPERM, 0, nullptr, "refused ATA pass-through", kDiscovery},
+      {0, 0, 0xD0, [](Answer& a, auto) { a.residual = 200; }, "short page", kTemperature},
+      {0, 0, 0xD0, [](Answer&, auto data) { data[511] ^= 1; }, "wrong checksum", kTemperature},
+      {0, 0, 0xD0, [](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); },
+       "malformed page", kTemperature},
+      {0, 0, 0xD0, [](Answer& a, auto) { a.hostStatus = 0x03; }, "in time", kTemperature},
+      {0, 0, 0xD0,
+       [](Answer& a, auto) {
+         a.status = SgIoTransport::kCheckCondition;
+         a.sense = {0x72, 0x0B, 0x00, 0x00, 0, 0, 0, 0};  // ABORTED COMMAND
+       },
+       "reported an error", kTemperature},
+      {0, 0, 0xD0, [](Answer& a, auto) { a.error = ENODEV; }, "is gone", kTemperature},
+      {ENOENT, 0, 0, nullptr, "is gone", kTemperature},  // removed before the reading opens it
+      {0, 0, 0xE5, [](Answer& a, auto) { a.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}; },
+       "does not fit", kTemperature},
+      // A status return whose registers are no S.M.A.R.T. signature.
+      {0, 0, 0xDA, [](Answer& a, auto) { a.sense = registerSense(0, 0x123400, 0x50); },
+       "does not fit", kStatus},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    auto spoil = [&](SgIoRecordedDisk& disk) {
+      disk.openError = c.openError;
+      disk.requestError = c.requestError;
+      disk.tamper = [&](std::uint8_t command, std::uint8_t feature, Answer& answer, auto data) {
+        if (c.spoil && (command == c.spoiled || feature == c.spoiled)) c.spoil(answer, data);
+      };
+    };
+    if (c.shows == kDiscovery) {
+      installLinux(spoil);
+      EXPECT_EQ(ZORSMARTTemperatureSensor::allSensors().size(), 1u);
+      EXPECT_EQ(ZORSMARTTemperatureSensor::allSensors().size(), 1u);
+      EXPECT_EQ(linesSaying("CAP_SYS_RAWIO"), 1);
+    } else {
+      installLinux();
+      auto device = deviceNamed("sda");
+      ASSERT_NE(device, nullptr);
+      log_.clear();
+      spoil(*sda_);
+      EXPECT_EQ(c.shows == kStatus ? device->currentSMARTStatus() : device->temperature(),
+                c.shows == kStatus ? 0 : -1);
+      device->temperature();
+      device->currentSMARTStatus();
+    }
+    EXPECT_EQ(linesSaying(c.line), 1);
+  }
+}
+
+using Block = std::array<std::uint8_t, 16>;
+using Outcome = AtaDiskSession::Outcome;
+
+TEST(AtaPassThroughTest, EachCommandIsSentInTheStandardsLayout) {
+  // Byte 1: PROTOCOL << 1 (3 non-data, 4 PIO data-in); byte 2: CK_COND 20h,
+  // T_DIR 08h, BYT_BLOK 04h, T_LENGTH 2 (the count); 4 FEATURES, 6 COUNT,
+  // 8/10/12 LBA low/mid/high, 13 DEVICE, 14 COMMAND.
+  AtaDiskSession::Page page{};
+  bool exceeded = false;
+  const std::pair<std::function<Outcome(AtaDiskSession&)>, Block> rows[] = {
+      {[&](AtaDiskSession& s) { return s.identify(&page); },
+       {0x85, 0x08, 0x0E, 0, 0x00, 0, 1, 0, 0x00, 0, 0x00, 0, 0x00, 0, 0xEC, 0}},
+      {[&](AtaDiskSession& s) { return s.readData(&page); },
+       {0x85, 0x08, 0x0E, 0, 0xD0, 0, 1, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
+      {[&](AtaDiskSession& s) { return s.readThresholds(&page); },
+       {0x85, 0x08, 0x0E, 0, 0xD1, 0, 1, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
+      {[&](AtaDiskSession& s) { return s.returnStatus(&exceeded); },
+       {0x85, 0x06, 0x20, 0, 0xDA, 0, 0, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
+      {[&](AtaDiskSession& s) { return s.enable(); },
+       {0x85, 0x06, 0x00, 0, 0xD8, 0, 0, 0, 0x00, 0, 0x4F, 0, 0xC2, 0, 0xB0, 0}},
+  };
+  const Block checkPowerMode{0x85, 0x06, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE5, 0};
+  for (const auto& [run, block] : rows) {
+    auto disk = demoDisk("machines/intel-tower.plist", "ST3200822A");
+    AtaDiskSession session(std::make_unique<SgIoRecordedTransport>(disk));
+    EXPECT_EQ(run(session), Outcome::Done) << int(block[4]);
+    EXPECT_EQ(disk->sent, (std::vector<Block>{checkPowerMode, block})) << int(block[4]);
+  }
+}
+
+// The sense as "key code qualifier", then the registers as "features count lba device status".
+std::string described(const std::optional<AtaPassThrough::Sense>& sense) {
+  if (!sense) return "none";
+  std::string text = formatString("%02x %02x %02x", sense->key, sense->code, sense->qualifier);
+  if (const auto& r = sense->registers) {
+    text += formatString(" | %02x %02x %07x %02x %02x", r->features, r->count, r->lba, r->device,
+                         r->command);
+  }
+  return text;
+}
+
+TEST(AtaPassThroughTest, SenseReturnsTheRegistersInEitherFormat) {
+  // Descriptor format: 8-byte header (72h, key, ASC, ASCQ, ..., additional
+  // length), then descriptors; ATA Status Return: 09h 0Ch, EXTEND, ERROR,
+  // COUNT 15:8 7:0, LBA 31:24 7:0 39:32 15:8 47:40 23:16, DEVICE, STATUS.
+  const std::vector<std::uint8_t> ataReturn{0x09, 0x0C, 0x00, 0x04, 0x00, 0xFF, 0x00,
+                                            0x11, 0x00, 0x4F, 0x00, 0xC2, 0xE5, 0x51};
+  auto withHeader = [&](std::vector<std::uint8_t> header, std::vector<std::uint8_t> before) {
+    header.insert(header.end(), before.begin(), before.end());
+    header.insert(header.end(), ataReturn.begin(), ataReturn.end());
+    return header;
+  };
+  const std::string returned = "01 00 1d | 04 ff 5c24f11 e5 51";
+  const std::pair<std::vector<std::uint8_t>, std::string> rows[] = {
+      {withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 14}, {}), returned},
+      // After another descriptor.
+      {withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 26},
+                  {0x00, 0x0A, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+       returned},
+      // The descriptor cut short.
+      {withHeader({0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 10}, {}), "01 00 1d"},
+      // Fixed: 70h, key in byte 2, ERROR STATUS DEVICE COUNT in 3-6, LBA
+      // 7:0 15:8 23:16 in 9-11, ASC/ASCQ in 12-13.
+      {{0x70, 0, 0x01, 0x04, 0x51, 0xE5, 0xFF, 10, 0x00, 0x11, 0x4F, 0xC2, 0x00, 0x1D}, returned},
+      {{0x70, 0, 0x01, 0x04, 0x51, 0xE5, 0xFF, 10, 0x00, 0x11, 0x4F}, "none"},
+      {{0x7F, 0x01, 0x00, 0x1D, 0, 0, 0, 0}, "none"},
+      {{}, "none"},
+  };
+  for (const auto& [bytes, expected] : rows) {
+    EXPECT_EQ(described(AtaPassThrough::decodeSense(bytes)), expected) << bytes.size();
+  }
 }
 
 }  // namespace
