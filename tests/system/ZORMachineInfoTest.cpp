@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/KeyedArchiver.h"
+#include "platform/SequentialArchiver.h"
 #include "system/NSProcessInfoZORAdditions.h"
 #include "system/SystemTestMachine.h"
 
@@ -104,6 +106,26 @@ TEST(ZORMachineInfoTest, GathersEveryFieldFromTheMachine) {
             "12884901888 bytes, operating system Version 10.6.4 (Build 10F569) build 10F569 OS "
             "code 1064, Darwin Kernel Version 10.4.0: root:xnu/RELEASE_X86_64, boot ROM version "
             "MP41.0081.B07");
+}
+
+// Both archives carry every field in its own slot: a copy decoded from either
+// describes the machine as the original does; a short or mistyped one is refused.
+TEST(ZORMachineInfoTest, ArchivesKeepEveryField) {
+  InstalledMachine installed(fullProfile());
+  const auto original = gather();
+  SequentialArchiver sequential;
+  original->encodeWithCoder(sequential);
+  KeyedArchiver keyed;
+  original->encodeWithKeyedCoder(keyed);
+  SequentialArchiver reader(sequential.bytes());
+  ZORMachineInfo fromSequential, fromKeyed, untouched;
+  ASSERT_TRUE(fromSequential.initWithCoder(reader) && fromKeyed.initWithKeyedCoder(keyed));
+  EXPECT_EQ(fromSequential.description(), original->description());
+  EXPECT_EQ(fromKeyed.description(), original->description());
+  SequentialArchiver shortReader(sequential.bytes().substr(0, sequential.bytes().size() - 1));
+  keyed.encodeString("CPUType", "seven");
+  EXPECT_FALSE(untouched.initWithCoder(shortReader) || untouched.initWithKeyedCoder(keyed));
+  EXPECT_EQ(untouched.description(), ZORMachineInfo().description());
 }
 
 TEST(ZORMachineInfoTest, EmptyMachineGivesTheFallbacks) {

@@ -20,5 +20,19 @@ TEST(ZORTimeUtilitiesTest, TextIntervalSpellsSecondsOnlyWithoutHours) {
   }
 }
 
+// Under a day: hours, minutes and seconds; from a day on: days, hours and minutes.
+TEST(ZORTimeUtilitiesTest, NumericIntervalDropsSecondsFromADayOn) {
+  const std::pair<double, const char*> cases[] = {
+      {86399.9, "23:59:59"},
+      {-3725, "-01:02:05"},
+      {90061, "1 d 01:01"},
+  };
+  for (const auto& [seconds, text] : cases) {
+    EXPECT_EQ(ZORTimeUtilities::localizedNumericRepresentationForTimeInterval(seconds), text);
+  }
+  EXPECT_FALSE(ZORTimeUtilities::localizedTextRepresentationForDate(std::nullopt) ||
+               ZORTimeUtilities::localizedDayRepresentationForDate(std::nullopt));
+}
+
 }  // namespace
 }  // namespace zor::testing
