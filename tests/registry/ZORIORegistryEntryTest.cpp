@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "platform/IOKit.h"
+#include "registry/ZORIORegistrySubEntry.h"
 #include "tests/registry/RegistryTestMachine.h"
 
 namespace zor::testing {
@@ -148,6 +149,29 @@ TEST_F(RegistryEntryTest, DescriptionNamesTheClassAndTheProperties) {
   // A handle the registry no longer knows makes every read fail.
   Machine::install(nullptr);
   EXPECT_EQ(rom->description(), "ZORIORegistryEntry: (null)\n");
+  Machine::install(machine_);
+}
+
+// Each dictionary of an array property is a sub-entry answering from its own
+// element only; an array holding anything else gives none.
+TEST_F(RegistryEntryTest, SubEntriesAnswerFromTheirOwnElement) {
+  auto expert = expertEntry();
+  auto subEntries = expert->subEntriesWithName("list");
+  ASSERT_TRUE(subEntries && subEntries->size() == 2);
+  std::string seen;
+  for (const auto& sub : *subEntries) {
+    seen += sub->description() + sub->stringValueWithName("s").value_or("-") + " " +
+            std::to_string(sub->intValueWithName("a") + sub->intValueWithName("n")) +
+            (sub->hasValueWithName("text") || sub->subEntriesWithName("list") ? "!" : ";");
+  }
+  EXPECT_EQ(seen,
+            "Sub-entry: list Index: 0: Contents {\n    a = 1;\n}\n- 1;"
+            "Sub-entry: list Index: 1: Contents {\n    n = -2;\n    s = two;\n}\ntwo -2;");
+  EXPECT_FALSE(expert->subEntriesWithName("mixed") || expert->subEntriesWithName("text") ||
+               expert->subEntriesWithName("missing"));
+  // A view whose array has gone answers nothing.
+  Machine::install(nullptr);
+  EXPECT_EQ(subEntries->front()->description(), "Sub-entry: list Index: 0: Contents (null)\n");
   Machine::install(machine_);
 }
 
