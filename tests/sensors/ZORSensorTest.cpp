@@ -9,6 +9,7 @@
 #include "sensors/ScopedSensorClassRegistry.h"
 #include "sensors/TestSensorFamily.h"
 #include "sensors/ZORSensor.h"
+#include "sensors/ZORSensorDescription.h"
 
 namespace zor {
 namespace {
@@ -71,6 +72,17 @@ TEST(ZORSensorTest, DescriptionAndArchiveKeepEveryField) {
   EXPECT_EQ(fresh.description(), sensor->copy()->description());
   EXPECT_EQ(fresh.precision(), static_cast<double>(0.1f));
   EXPECT_EQ(fresh.accuracy(), static_cast<double>(0.3f));
+  // The detached configuration keeps all of it, the unit too, in its own archive
+  // (3403398717 is cadbbe3d).
+  SequentialArchiver configOut;
+  sensor->configurationDescription()->encodeWithCoder(configOut);
+  SequentialArchiver configIn(configOut.bytes());
+  ZORSensorDescription config;
+  ASSERT_TRUE(config.initWithCoder(configIn));
+  EXPECT_EQ(config.copy()->description(),
+            "local identifier: 't' location identifier: 'abc' sensor name: 'test t' unit: 'C' "
+            "type: 1 quantity: 1 precision: 0.1 accuracy: 0.3 substitute ID: 3403398717");
+  EXPECT_EQ(ZORSensorDescription::descriptionForSensor(nullptr), nullptr);
 }
 
 // Families are searched in registration order; families without a search add

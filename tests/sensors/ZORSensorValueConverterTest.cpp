@@ -4,6 +4,8 @@
 
 #include <tuple>
 
+#include "platform/SequentialArchiver.h"
+
 namespace zor {
 namespace {
 
@@ -33,6 +35,23 @@ TEST(ZORSensorValueConverterTest, ConvertsByFunctionType) {
     EXPECT_EQ(converter.valueForRawSensorValue(raw), value) << type << " " << shift << " " << raw;
     EXPECT_EQ(converter.copy()->valueForRawSensorValue(raw), value) << type;
   }
+}
+
+// The archive and the text form carry all five settings, each in its own slot.
+TEST(ZORSensorValueConverterTest, ArchiveAndDescriptionKeepEverySetting) {
+  ZORSensorValueConverter converter;
+  converter.setConversionFunctionType(2);
+  converter.setLinearFactor(0.25);
+  converter.setMScaling(40000);
+  converter.setBOffset(-3);
+  converter.setShiftValue(4);
+  SequentialArchiver out;
+  converter.encodeWithCoder(out);
+  SequentialArchiver in(out.bytes());
+  ZORSensorValueConverter decoded;
+  ASSERT_TRUE(decoded.initWithCoder(in));
+  EXPECT_TRUE(decoded == converter && !(decoded == ZORSensorValueConverter()));
+  EXPECT_EQ(decoded.description(), "f: 2 l: 0.250000 m: 40000 b: -3 s: 4\n");
 }
 
 }  // namespace
