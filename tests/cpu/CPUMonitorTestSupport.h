@@ -46,6 +46,8 @@ struct StatusSpec {
   std::optional<std::uint32_t> announcedCores{};
   // Bytes cut from the end of the encoded block.
   std::size_t truncateBy = 0;
+  // The trailer: one turbo ratio per byte, one active core first.
+  std::uint64_t turboRatios = 0;
 };
 
 // Little-endian, `size` bytes of `value` at `offset`.
@@ -70,6 +72,7 @@ inline PlistData encodeStatus(const StatusSpec& spec) {
     put(bytes, record + 20, 0xA5A5A5A5A5A5A5A5u, 8);  // not read by the sensors
     put(bytes, record + 28, core.busSpeedCode, 8);
   }
+  put(bytes, 20 + 36 * cores, spec.turboRatios, 8);
   bytes.resize(bytes.size() - std::min(spec.truncateBy, bytes.size()));
   return bytes;
 }

@@ -266,5 +266,33 @@ TEST_F(CPUMonitorTest, TemperatureTargetComesFromTheFlagsOrFallsBackTo100WithAWa
             "(processor core 2)!\n");
 }
 
+// The driver's own block tells its version and the erratum; turbo frequencies
+// are the 133.33 MHz bus times each nonzero ratio of the trailer for as many
+// cores as the family boosts (4 for 67232), and only when the flags vouch for them.
+TEST_F(CPUMonitorTest, DriverBlockTellsVersionErratumAndTurboFrequencies) {
+  using Frequencies = std::vector<std::uint64_t>;
+  const std::tuple<std::uint32_t, std::int64_t, bool, std::optional<Frequencies>> cases[] = {
+      {0x25, 0x106A5, true, Frequencies{133333333ull * 28, 133333333ull * 26, 133333333ull * 24}},
+      {0x11, 0x106A5, false, std::nullopt},
+      {0x21, 1776, false, std::nullopt},
+  };
+  for (const auto& [flags, signature, erratum, turbo] : cases) {
+    installBlock(StatusSpec{.driverVersion = 9,
+                            .statusFlags = flags,
+                            .cores = uniformCores(1),
+                            .turboRatios = 0x09'18'1A'00'1C},
+                 signature);
+    auto monitor = std::dynamic_pointer_cast<ZORTALVEROx86Monitor>(monitors().at(0));
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(monitor->turboBoostFrequenciesArray(), turbo) << flags;
+    EXPECT_TRUE(ZORTALVEROx86Monitor::isDriverLoaded());
+    EXPECT_EQ(ZORTALVEROx86Monitor::versionCodeOfRunningDriver(), 9u);
+    EXPECT_EQ(ZORTALVEROx86Monitor::systemIsAffectedByErratumAE18(), erratum) << flags;
+  }
+  Machine::install(nullptr);
+  EXPECT_FALSE(ZORTALVEROx86Monitor::isDriverLoaded() ||
+               ZORTALVEROx86Monitor::versionCodeOfRunningDriver() != 0);
+}
+
 }  // namespace
 }  // namespace zor::testing
