@@ -122,9 +122,11 @@ TEST(DataPropertyTextTest, ReadsTextWithinTheBlockOnly) {
       {{}, ""},
       {{'a', 'b', 0, 'c'}, "ab"},
       {{'x', 'y', 'z'}, "xyz"},
-      {{0xc3, 0xa9, 0}, "\xc3\xa9"},       // UTF-8 stays as it is
-      {{'a', 0xe9}, "a\xc3\xa9"},          // a Latin-1 byte becomes its character
-      {{0xe2, 0x82}, "\xc3\xa2\xc2\x82"},  // a cut-off sequence is no UTF-8
+      {{0xc3, 0xa9, 0}, "\xc3\xa9"},                   // UTF-8 stays as it is
+      {{'a', 0xe9}, "a\xc3\xa9"},                      // a Latin-1 byte becomes its character
+      {{0xe2, 0x82}, "\xc3\xa2\xc2\x82"},              // a cut-off sequence is no UTF-8
+      {{0xf0, 0x9f, 0x98, 0x80}, "\xf0\x9f\x98\x80"},  // four bytes stay too
+      {{0xff}, "\xc3\xbf"},                            // no lead byte at all
   };
   for (const auto& [bytes, expected] : cases) EXPECT_EQ(textOfDataProperty(bytes), expected);
 }
@@ -139,6 +141,9 @@ TEST_F(RegistryEntryTest, DriverClassNameWalksUpToTheBundleEntry) {
     EXPECT_EQ(entryAt("IOService", path)->driverClassName(), expected) << path;
     EXPECT_EQ(registry().outstandingReferences(), 0) << path;
   }
+  // Down the service plane the first child is the driver itself; a leaf has none.
+  EXPECT_EQ(expertEntry()->childServiceEntry()->driverClassName(), "AppleI2CController");
+  EXPECT_EQ(entryAt("IOService", "/Expert/Controller/cpu-sensor")->childServiceEntry(), nullptr);
 }
 
 // The debug log of the disk scan shows entries by these descriptions: the

@@ -87,9 +87,12 @@ TEST(ZORSensorTest, DescriptionAndArchiveKeepEveryField) {
 
 // Families are searched in registration order; families without a search add
 // nothing, and the base class registered by mistake does not search itself.
+// A family only declared is found by name but never searched.
 TEST(ZORSensorRegistryTest, AllSensorsFollowsRegistrationOrder) {
   ScopedSensorClassRegistry scope;
-  TestFamily first("ZORFirstSensor"), last("ZORLastSensor");
+  TestFamily first("ZORFirstSensor"), last("ZORLastSensor"), declared("ZORDeclaredSensor");
+  declared.sensors = {TestSensor::make("d1", "A", 1)};
+  ZORSensor::declareSensorClass(declared.object);
   ZORSensorClass silent{"ZORSilent", nullptr};
   first.sensors = {TestSensor::make("f1", "Z", 1), TestSensor::make("f2", "A", 1)};
   last.sensors = {TestSensor::make("l1", "B", 2)};
@@ -98,6 +101,10 @@ TEST(ZORSensorRegistryTest, AllSensorsFollowsRegistrationOrder) {
   ZORSensor::registerSensorClass(ZORSensor::classObject());
   ZORSensor::registerSensorClass(last.object);
   EXPECT_EQ(identifiers(ZORSensor::allSensors()), (std::vector<std::string>{"f1", "f2", "l1"}));
+  EXPECT_EQ(ZORSensor::sensorClassNamed("ZORDeclaredSensor"), &declared.object);
+  EXPECT_EQ(ZORSensor::sensorClassNamed("ZORLastSensor"), &last.object);
+  EXPECT_EQ(ZORSensor::sensorClassNamed("ZORSensor"), &ZORSensor::classObject());
+  EXPECT_EQ(ZORSensor::sensorClassNamed("ZORNoSuchSensor"), nullptr);
 }
 
 // {family, identifier, hardware}: hardware read by two families is listed once by the first.
