@@ -26,13 +26,10 @@ using Opt = std::optional<std::string>;
 TEST(CurrentLocaleTest, LanguageIsTheFirstAvailableInVariableOrder) {
   const std::tuple<Opt, Opt, Opt, Opt, const char*, const char*> cases[] = {
       {{}, {}, {}, {}, "en", "."},
-      {{}, {}, {}, "POSIX.UTF-8", "en", nullptr},
       {{}, {}, {}, "de_DE.UTF-8", "de", ","},
       {"", "", "", "de_CH.UTF-8", "de", "."},  // empty variables are skipped
       {{}, "de_DE.UTF-8", {}, "en_US.UTF-8", "de", ","},
-      {{}, {}, "en_GB.UTF-8", "de_DE.UTF-8", "en", nullptr},
       {"fr:it:de:en", {}, {}, "en_US", "de", nullptr},
-      {"fr", {}, {}, "ja_JP.UTF-8", "en", nullptr},
       {"pt_BR", {}, {}, {}, "pt_BR", nullptr},
       {"pt_PT", {}, {}, {}, "en", nullptr},  // a region without its folder
       {"../../etc", {}, {}, "de_DE", "de", nullptr},
@@ -49,18 +46,17 @@ TEST(CurrentLocaleTest, LanguageIsTheFirstAvailableInVariableOrder) {
 }
 
 TEST(ShippedResourcesTest, EveryStringTableParsesCleanlyAndGermanHasEveryKey) {
-  auto keys = [](const std::string& path) {
-    ScopedLogCapture log;
-    std::vector<std::string> list;
-    const StringsTable table = StringsTable::parse(*embedded::find(path), path);
-    for (const auto& entry : table.entries()) list.push_back(entry.first);
-    EXPECT_EQ(log.lines(), std::vector<std::string>()) << path;
-    return list;
-  };
+  ScopedLogCapture log;
   for (const std::string table : {"Localizable", "SensorLocations"}) {
-    EXPECT_EQ(keys("resources/en.lproj/" + table + ".strings"),
-              keys("resources/de.lproj/" + table + ".strings"));
+    std::vector<std::string> keys[2];
+    for (const std::string language : {"en", "de"}) {
+      const std::string path = "resources/" + language + ".lproj/" + table + ".strings";
+      const StringsTable parsed = StringsTable::parse(*embedded::find(path), path);
+      for (const auto& entry : parsed.entries()) keys[language == "de"].push_back(entry.first);
+    }
+    EXPECT_EQ(keys[0], keys[1]) << table;
   }
+  EXPECT_EQ(log.lines(), std::vector<std::string>());
   // The preferences domain is named after it.
   EXPECT_EQ(ResourceBundle::forEmbeddedResources()->bundleIdentifier(),
             Opt("org.zorsensors.widget.sensors"));
@@ -104,13 +100,13 @@ TEST(ResourceBundleTest, RefusesPathsLeavingTheFolder) {
       ResourceBundle::forFiles({{"Images/secret", "inside"}}),
       std::shared_ptr<const Bundle>(&Bundle::pluginBundle(), [](const Bundle*) {})};
   for (const auto& bundle : bundles) {
-    for (const std::string path : {"../secret", "Images/../../secret", "/etc/passwd", "", ".."}) {
+    for (const std::string& path :
+         std::vector<std::string>{"../secret", "Images/../../secret", "/etc/passwd", "", "..",
+                                  "link", std::string("Images/secret\0x", 16)}) {
       EXPECT_EQ(bundle->fileContents(path), std::nullopt) << path;
     }
-    EXPECT_EQ(bundle->fileContents(std::string("Images/secret\0x", 16)), std::nullopt);
   }
   EXPECT_EQ(bundles[0]->fileContents("Images/secret"), Opt("inside"));
-  EXPECT_EQ(bundles[0]->fileContents("link"), std::nullopt) << "a link out of the folder";
 }
 
 }  // namespace
