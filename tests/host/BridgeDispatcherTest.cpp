@@ -48,24 +48,6 @@ TEST_F(BridgeDispatcherTest, MalformedRequestsAreAnsweredWithAnErrorAndMakeNoIns
             "ab\xef\xbf\xbd");
 }
 
-TEST_F(BridgeDispatcherTest, DropReleasesTheController) {
-  BridgeDispatcher dispatcher;
-  EXPECT_TRUE(
-      dispatcher.handle({{"id", 1}, {"instance", "A"}, {"call", "numberOfAvailableSensors"}})
-          .contains("result"))
-      << "no \"args\" means no arguments";
-  call(dispatcher, "A", "setWidgetIdentifier", {"A"});
-  EXPECT_EQ(dispatcher.handle({{"id", 9}, {"instance", "A"}, {"drop", true}}),
-            (json{{"id", 9}, {"result", true}}));
-  EXPECT_FALSE(dispatcher.hasInstance("A"));
-  EXPECT_EQ(dispatcher.handle({{"id", 9}, {"instance", "A"}, {"drop", true}})["result"], false);
-  // The next call makes a new controller, which starts without an identifier.
-  json fresh = call(dispatcher, "A", "preferredSensorIndexAtDisplayIndex", {0});
-  EXPECT_EQ(fresh.value("newInstance", false), true);
-  EXPECT_EQ(fresh["result"], -1);
-  EXPECT_TRUE(answers(dispatcher, std::string(dispatcher.limits().maxInstanceLength, 'a')));
-}
-
 // When every place is taken, a new instance takes the place of the least
 // recently used one that has been quiet; only while all are busy is it refused.
 TEST_F(BridgeDispatcherTest, TheNumberOfLiveInstancesIsCapped) {
@@ -108,11 +90,15 @@ TEST_F(BridgeDispatcherTest, AChoiceThatCannotBeStoredIsAnsweredWithAnError) {
   EXPECT_TRUE(log.contains("cannot create the preferences folder"));
 }
 
-// Five minutes of silence, to the second; an error answered keeps nobody alive.
-TEST_F(BridgeDispatcherTest, SilentInstancesLoseTheirControllerAfterFiveMinutes) {
+// A dropped instance goes at once, a silent one after five minutes to the
+// second; an error answered keeps nobody alive. Either comes back with a fresh
+// controller, without its identifier, and is told so.
+TEST_F(BridgeDispatcherTest, InstancesEndWhenDroppedOrSilentForFiveMinutes) {
   BridgeDispatcher dispatcher;
-  call(dispatcher, "A", "setWidgetIdentifier", {"A"});
-  call(dispatcher, "B", "setWidgetIdentifier", {"B"});
+  for (const char* name : {"A", "B", "C"}) call(dispatcher, name, "setWidgetIdentifier", {name});
+  EXPECT_EQ(dispatcher.handle({{"id", 9}, {"instance", "C"}, {"drop", true}}),
+            (json{{"id", 9}, {"result", true}}));
+  EXPECT_EQ(dispatcher.handle({{"id", 9}, {"instance", "C"}, {"drop", true}})["result"], false);
   environment_.clock().advance(200);
   call(dispatcher, "B", "localizedReadingAtDisplayIndex", {0});
   EXPECT_TRUE(call(dispatcher, "A", "noSuchCall").contains("error"));
@@ -121,10 +107,20 @@ TEST_F(BridgeDispatcherTest, SilentInstancesLoseTheirControllerAfterFiveMinutes)
   EXPECT_TRUE(dispatcher.hasInstance("A"));
   environment_.clock().advance(1);
   call(dispatcher, "B", "localizedReadingAtDisplayIndex", {0});
-  EXPECT_FALSE(dispatcher.hasInstance("A"));
-  EXPECT_TRUE(dispatcher.hasInstance("B"));
-  // A comes back with a fresh controller and is told so.
-  EXPECT_EQ(call(dispatcher, "A", "numberOfAvailableSensors").value("newInstance", false), true);
+  EXPECT_EQ(std::vector({dispatcher.hasInstance("A"), dispatcher.hasInstance("B"),
+                         dispatcher.hasInstance("C")}),
+            std::vector({false, true, false}));
+  for (const char* name : {"A", "C"}) {
+    json fresh = call(dispatcher, name, "preferredSensorIndexAtDisplayIndex", {0});
+    EXPECT_EQ(std::pair(fresh.value("newInstance", false), fresh["result"]),
+              std::pair(true, json(-1)));
+  }
+  // No "args" means no arguments; the longest instance name is taken.
+  EXPECT_TRUE(dispatcher
+                  .handle({{"id", 1},
+                           {"instance", std::string(dispatcher.limits().maxInstanceLength, 'a')},
+                           {"call", "numberOfAvailableSensors"}})
+                  .contains("result"));
 }
 
 }  // namespace

@@ -50,12 +50,5 @@ TEST(RequestPolicyTest, WidgetFilesStayInsideTheWidgetFolder) {
   EXPECT_EQ(RequestPolicy::widgetFilePath("/" + std::string(300, 'a') + ".png"), std::nullopt);
 }
 
-TEST(RequestPolicyTest, ContentTypesFollowTheExtension) {
-  EXPECT_STREQ(RequestPolicy::contentTypeForPath("widget.js"), "text/javascript; charset=utf-8");
-  EXPECT_STREQ(RequestPolicy::contentTypeForPath("Images/TFan.png"), "image/png");
-  EXPECT_EQ(RequestPolicy::contentTypeForPath("Info.plist"), nullptr);
-  EXPECT_EQ(RequestPolicy::contentTypeForPath(".png"), nullptr);
-}
-
 }  // namespace
 }  // namespace zor::host

@@ -1,49 +1,19 @@
-// The stdio and HTTP transports: line handling, the loopback and origin
+// The HTTP transport: the loopback and origin
 // rules, the widget's files, the metrics and the size limits.
 
 #include <httplib.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "host/HttpBridgeServer.h"
 #include "host/MetricsServer.h"
-#include "host/StdioBridge.h"
 #include "platform/Bundle.h"
 #include "tests/host/HostTestSupport.h"
 
 namespace zor::host::testing {
 namespace {
-
-// Blank lines are skipped, a line that is no request or too long is answered
-// with an error, and reading goes on to the last line even without its newline.
-TEST(StdioBridgeTest, AnswersEveryRequestLineInOrder) {
-  HostEnvironment environment;
-  BridgeDispatcher dispatcher;
-  std::istringstream in(
-      R"({"id": 1, "instance": "A", "call": "setWidgetIdentifier", "args": ["A"]})"
-      "\n\n   \n"
-      R"({"id": 2, "instance": "A", "call": "preferredSensorIndexAtDisplayIndex", "args": [0]})"
-      "\r\n" +
-      std::string(2 * dispatcher.limits().maxRequestBytes, 'x') +
-      "\nthis is not json\n"
-      R"({"id": 4, "instance": "A", "call": "nope", "args": []})"
-      "\n"
-      R"({"id": 5, "instance": "A", "drop": true})");
-  std::ostringstream out;
-  EXPECT_EQ(StdioBridge(dispatcher).run(in, out), 6u);
-  std::vector<std::string> answers;
-  std::istringstream lines(out.str());
-  for (std::string line; std::getline(lines, line);) {
-    const json answer = json::parse(line);
-    answers.push_back(answer.contains("error") ? "error " + answer["id"].dump() : answer.dump());
-  }
-  EXPECT_EQ(answers, (std::vector<std::string>{R"({"id":1,"newInstance":true,"result":null})",
-                                               R"({"id":2,"result":0})", "error null", "error null",
-                                               "error 4", R"({"id":5,"result":true})"}));
-}
 
 class HttpBridgeServerTest : public ::testing::Test {
  protected:
@@ -80,14 +50,6 @@ class HttpBridgeServerTest : public ::testing::Test {
   std::unique_ptr<httplib::Client> client_;
 };
 
-TEST_F(HttpBridgeServerTest, APortInUseIsNotShared) {
-  // Two hosts on one port would split the widget's requests between them.
-  HttpBridgeServer second(dispatcher_);
-  std::string error;
-  EXPECT_FALSE(second.start(server_.port(), &error));
-  EXPECT_NE(error.find(port()), std::string::npos) << error;
-}
-
 // A browser keeps its connection alive and opens spare ones it may never use.
 TEST_F(HttpBridgeServerTest, StopsSoonWhileTabsHoldConnectionsOpen) {
   httplib::Client tab("127.0.0.1", server_.port());
@@ -103,8 +65,9 @@ TEST_F(HttpBridgeServerTest, StopsSoonWhileTabsHoldConnectionsOpen) {
 }
 
 TEST_F(HttpBridgeServerTest, ServesTheWidgetsFilesFromTheBundleOnly) {
-  for (const auto& [path, file, type] : {std::tuple{"/", "index.html", "text/html; charset=utf-8"},
-                                         {"/Images/TTemp.png", "Images/TTemp.png", "image/png"}}) {
+  for (const auto& [path, file, type] :
+       {std::tuple{"/", "index.html", "text/html; charset=utf-8"},
+        {"/widget.js", "widget.js", "text/javascript; charset=utf-8"}}) {
     auto response = client_->Get(path);
     ASSERT_TRUE(response);
     EXPECT_EQ(response->status, 200);
@@ -148,7 +111,7 @@ TEST_F(HttpBridgeServerTest, RequestsAreAnsweredByTheirHostOriginAndPath) {
 }
 
 // /metrics on the widget's server, and the metrics listener, which serves
-// /metrics and nothing else.
+// /metrics and nothing else; neither shares its port.
 TEST_F(HttpBridgeServerTest, MetricsListenerServesTheMetricsOnly) {
   MetricsServer metrics([this] { return server_.metricsText(); });
   std::string error;
@@ -170,9 +133,12 @@ TEST_F(HttpBridgeServerTest, MetricsListenerServesTheMetricsOnly) {
     EXPECT_EQ(client.Post(path, call, "application/json")->status, 404) << path;
   }
   EXPECT_EQ(dispatcher_.instanceCount(), 0u) << "no bridge call got through";
+  // Two hosts on one port would split the requests between them.
   MetricsServer second([] { return std::string(); });
   EXPECT_FALSE(second.start(ListenAddress{"127.0.0.1", metrics.port()}, &error));
   EXPECT_NE(error.find("127.0.0.1:" + std::to_string(metrics.port())), std::string::npos) << error;
+  EXPECT_FALSE(HttpBridgeServer(dispatcher_).start(server_.port(), &error));
+  EXPECT_NE(error.find("127.0.0.1:" + port()), std::string::npos) << error;
 }
 
 }  // namespace
