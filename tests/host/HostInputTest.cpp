@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 #include <tuple>
 
@@ -132,12 +131,6 @@ TEST(ScriptValueJsonTest, ArgumentsConvertAsTheSignatureSays) {
     EXPECT_EQ(converted ? std::optional(value) : std::nullopt, expected) << text;
     EXPECT_EQ(error.empty(), converted) << text;
   }
-}
-
-// No script call answers with a float today; one that is not finite would not be JSON.
-TEST(ScriptValueJsonTest, FloatResultsAreNumbersOrNull) {
-  EXPECT_EQ(ScriptValueJson::toJson(2.5f), json(2.5));
-  EXPECT_TRUE(ScriptValueJson::toJson(std::numeric_limits<float>::infinity()).is_null());
 }
 
 }  // namespace
