@@ -71,28 +71,56 @@ TEST_F(UserDefaultsTest, TwoProcessesWritingAtOnceKeepEveryKey) {
   EXPECT_EQ(fileContents()->asDictionary()->size(), 80u) << "and no \"Dropped\"";
 }
 
-// Each damaged file is moved aside once, under the time of the write, with
-// one log line; a second one in the same second gets its own name.
-TEST_F(UserDefaultsTest, DamagedFilesAreMovedAside) {
+// What may stand where the preferences file or a machine profile is read.
+// Profiles are refused with their one line. Reading preferences alone moves
+// nothing; a file that is no regular file is left alone and the write fails
+// until it is gone; a damaged or oversized one is moved aside by the write,
+// under its time, with one log line (another in the same second gets its own name).
+TEST_F(UserDefaultsTest, UnsoundFilesAreNeitherReadNorClobbered) {
   ScopedManualClock clock(1700000000.0);  // 2023-11-14 22:13:20 UTC
   const std::string aside = domainFile() + ".corrupt-20231114T221320Z";
-  const PlistDictionary unit{{"IndexOfTemperatureUnit", PlistValue::integer(1)}};
-  const std::pair<std::string, std::string> damaged[] = {
-      {"\x01\x02 not a plist", ""},
-      {"<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>", "-1"},
+  const std::string profile = dir_.file("machine.plist");
+  const PlistDictionary written{{"k", PlistValue::integer(1)}};
+  const std::tuple<std::string, const char*, const char*> cases[] = {
+      {"FIFO", "not a regular file", nullptr},
+      {"\x01\x02 not a plist", "", ""},
+      {"<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>", "", "-1"},
+      {"oversized", "larger than 16 MB", "-2"},
   };
-  for (const auto& [bytes, suffix] : damaged) {
-    std::ofstream(domainFile(), std::ios::binary) << bytes;
+  alarm(20);  // a reader waiting for a FIFO's writer fails the test instead of hanging it
+  for (const auto& [bytes, reason, suffix] : cases) {
+    SCOPED_TRACE(bytes);
+    for (const std::string& path : {profile, domainFile()}) {
+      std::filesystem::remove(path);
+      if (bytes == "FIFO") {
+        EXPECT_EQ(mkfifo(path.c_str(), 0644), 0);
+      } else {
+        std::ofstream(path, std::ios::binary) << bytes;
+        if (bytes == "oversized") std::filesystem::resize_file(path, 16 * 1024 * 1024 + 1);
+      }
+    }
+    std::string error;
+    EXPECT_EQ(SimulatedMachine::load(profile, &error), nullptr);
+    EXPECT_TRUE(error.find(reason) != std::string::npos && error.find('\n') == std::string::npos)
+        << error;
     ScopedLogCapture log;
     UserDefaults defaults;
     EXPECT_EQ(defaults.persistentDomainForName(kDomain), std::nullopt);
-    EXPECT_TRUE(log.lines().empty());  // reading alone moves nothing
-    defaults.setPersistentDomain(unit, kDomain);
-    ASSERT_TRUE(defaults.synchronize());
-    EXPECT_EQ(readWholeFile(aside + suffix), bytes);
-    EXPECT_TRUE(log.lines().size() == 1 && log.contains(aside + suffix)) << suffix;
-    EXPECT_EQ(fileContents(), PlistValue(unit));
+    EXPECT_TRUE(log.lines().empty());
+    defaults.setPersistentDomain(written, kDomain);
+    EXPECT_EQ(defaults.synchronize(), suffix != nullptr);
+    EXPECT_TRUE(log.lines().size() == 1 && log.contains(reason) &&
+                (!suffix || log.contains(aside + suffix)));
+    std::error_code absent;  // the whole file moved aside
+    EXPECT_EQ(std::filesystem::file_size(aside + (suffix ? suffix : "?"), absent),
+              !suffix                ? static_cast<std::uintmax_t>(-1)
+              : bytes == "oversized" ? 16777217
+                                     : bytes.size());
+    if (!suffix) std::filesystem::remove(domainFile());
+    EXPECT_TRUE(defaults.synchronize()) << "what could not be written stays pending";
+    EXPECT_EQ(fileContents(), PlistValue(written));
   }
+  alarm(0);
 }
 
 // A store kept in memory neither reads what is on disk nor writes to it, yet
@@ -144,52 +172,6 @@ TEST(UserDefaultsArgumentTest, ArgumentsAreScalarsAndTakePrecedence) {
                                             PlistValue::boolean(false), PlistValue::integer(42),
                                             PlistValue::real(3.5), PlistValue::real(1e20), "12abc",
                                             "nan", "-", "-", "-"}));
-}
-
-// A FIFO or an oversized file where a machine profile or preferences file is read.
-void place(bool fifo, const std::string& path) {
-  if (fifo) {
-    EXPECT_EQ(mkfifo(path.c_str(), 0644), 0);
-  } else {
-    std::ofstream{path};
-    std::filesystem::resize_file(path, 16 * 1024 * 1024 + 1);  // sparse: costs no disk
-  }
-}
-
-// Profiles are refused with their one line; a preferences file that is no
-// regular file is left alone and the write fails, an oversized one is moved aside.
-TEST(UntrustedFilesTest, OnlyBoundedRegularFilesAreReadAsProfilesAndPreferences) {
-  const std::pair<bool, std::string> cases[] = {{true, "not a regular file"},
-                                                {false, "larger than 16 MB"}};
-  const std::string domain = "org.zorsensors.widget.sensors";
-  const PlistDictionary written{{"k", PlistValue::integer(1)}};
-  alarm(20);  // a reader waiting for a FIFO's writer fails the test instead of hanging it
-  for (const auto& [fifo, reason] : cases) {
-    SCOPED_TRACE(reason);
-    testing::ScopedTempDirectory directory;
-    const std::string profile = directory.file("machine.plist");
-    const std::string preferences = directory.file(domain + ".plist");
-    place(fifo, profile);
-    place(fifo, preferences);
-    std::string error;
-    EXPECT_EQ(SimulatedMachine::load(profile, &error), nullptr);
-    EXPECT_TRUE(error.find(reason) != std::string::npos && error.find('\n') == std::string::npos)
-        << error;
-
-    UserDefaults::setPreferencesDirectory(directory.path());
-    ScopedLogCapture log;
-    UserDefaults defaults;
-    EXPECT_EQ(defaults.persistentDomainForName(domain), std::nullopt);
-    defaults.setPersistentDomain(written, domain);
-    EXPECT_EQ(defaults.synchronize(), !fifo);
-    EXPECT_TRUE(log.contains(reason));
-    // What could not be written stays pending until the file can be replaced.
-    if (fifo) std::filesystem::remove(preferences);
-    EXPECT_TRUE(defaults.synchronize());
-    EXPECT_EQ(readPropertyListFile(preferences), PlistValue(written));
-    UserDefaults::setPreferencesDirectory("");
-  }
-  alarm(0);
 }
 
 }  // namespace
