@@ -54,8 +54,7 @@ TEST(StringsTableTest, ReadsEntriesAndSkipsMalformedOnes) {
        "malformed line 1;malformed line 3"},
       {"\"a\" = \"1\";\n/* open\n\"b\" = \"2\";\n",
        {{"a", "1"}},
-       "unterminated comment from line 2"},
-  };
+       "unterminated comment from line 2"}};
   for (const auto& [text, expected, problems] : cases) {
     ScopedLogCapture log;
     EXPECT_EQ(StringsTable::parse(text, "t.strings").entries(), expected) << text;
