@@ -56,12 +56,13 @@ TEST(StringsTableTest, ReadsEntriesAndSkipsMalformedOnes) {
        {{"a", "1"}},
        "unterminated comment from line 2"}};
   for (const auto& [text, expected, problems] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(text));  // UTF-16 text printed escaped
     ScopedLogCapture log;
-    EXPECT_EQ(StringsTable::parse(text, "t.strings").entries(), expected) << text;
+    EXPECT_EQ(StringsTable::parse(text, "t.strings").entries(), expected);
     std::string logged;
     for (const std::string& line : log.lines())
       logged += (logged.empty() ? "" : ";") + line.substr(11, line.size() - 20);
-    EXPECT_EQ(logged, problems) << text;
+    EXPECT_EQ(logged, problems);
   }
 }
 
