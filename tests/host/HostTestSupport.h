@@ -22,6 +22,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/simulated/SimulatedMachine.h"
 #include "plugin/PluginLoader.h"
+#include "services/TestSupport.h"
 
 namespace zor::host::testing {
 
@@ -30,9 +31,7 @@ using nlohmann::json;
 class HostEnvironment {
  public:
   HostEnvironment() {
-    char pattern[] = "/tmp/zor-host-test-XXXXXX";
-    preferences_ = mkdtemp(pattern) ? pattern : "";
-    UserDefaults::setPreferencesDirectory(preferences_);
+    UserDefaults::setPreferencesDirectory(preferences_.path());
     std::string error;
     auto machine = SimulatedMachine::load("demo", &error);
     EXPECT_TRUE(machine) << error;
@@ -42,21 +41,19 @@ class HostEnvironment {
   ~HostEnvironment() {
     machine_.reset();
     UserDefaults::setPreferencesDirectory("");
-    std::error_code ignored;
-    if (!preferences_.empty()) std::filesystem::remove_all(preferences_, ignored);
   }
   ScopedManualClock& clock() { return clock_; }
   // Every stored preferences file, one after the other.
   std::string stored() const {
     std::string text;
-    for (const auto& file : std::filesystem::directory_iterator(preferences_))
+    for (const auto& file : std::filesystem::directory_iterator(preferences_.path()))
       text += readWholeFile(file.path().string()).value_or("?");
     return text;
   }
 
  private:
   ScopedManualClock clock_;
-  std::string preferences_;
+  zor::testing::ScopedTempDirectory preferences_;
   std::unique_ptr<ScopedMachine> machine_;
 };
 

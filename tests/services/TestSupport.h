@@ -30,7 +30,6 @@ class ScopedEnvironment {
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) apply(it->first, it->second);
   }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
  private:
   static void apply(const std::string& name, const std::optional<std::string>& value) {
@@ -45,18 +44,15 @@ class ScopedTempDirectory {
     std::string pattern = (std::filesystem::temp_directory_path() / "zor-services-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
-  ~ScopedTempDirectory() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
+  ~ScopedTempDirectory() { std::filesystem::remove_all(path_, ignored_); }
   ScopedTempDirectory(const ScopedTempDirectory&) = delete;
-  ScopedTempDirectory& operator=(const ScopedTempDirectory&) = delete;
 
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
+  std::error_code ignored_;
 };
 
 }  // namespace zor::testing
