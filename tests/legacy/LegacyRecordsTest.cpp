@@ -46,6 +46,38 @@ TEST(MPUTextFieldTest, TextFieldsDropPaddingAndUnprintableBytes) {
   }
 }
 
+// Every field of the card record read from its offset (numbers big-endian),
+// as the description text and then the dictionary show it; each value shown
+// is one written here.
+TEST(MPUInfoTest, DescriptionsShowEveryFieldFromItsOffset) {
+  const std::pair<std::size_t, std::string> fields[] = {
+      {3, "\x02"},      {4, "\0\1\x23\xa5"s}, {8, "W8"},
+      {12, "\x02"},     {36, "\x01"},         {40, "F"},
+      {41, "U"},        {68, "\x40\0"s},      {70, "\xff\xfb"},
+      {76, "\1\xf4"},   {78, "\x07\xd0"},     {80, "\2\x58"},
+      {82, "\x0b\xb8"}, {84, "PN123456"},     {92, "\0\1\xe2\x40"s},
+      {96, "ORIG1"},    {112, "CURR2"},       {128, "MLB3"}};
+  ZORMPUInfo::Record record{};
+  for (const auto& [offset, bytes] : fields)
+    std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(offset));
+  auto info = ZORMPUInfo::mpuInfoWithRecord(record);
+  std::string shown = info->description();
+  for (const auto& [key, value] : info->descriptionDictionary())
+    shown += key + "=" +
+             (value.asString() ? *value.asString() : std::to_string(*value.integerValue())) + ";";
+  EXPECT_EQ(shown,
+            "G5 MPU card information: Version 2, PID Dataset Revision 1.2.3a5, CPUs per card 2, "
+            "slot number 1\nCPU Bin Code W8, part number PN123456, lot number 123456, original "
+            "serial number ORIG1, current serial number CURR2, main logic board serial number "
+            "MLB3\ndM 16384, dB -5, Intake Fan Limits 500..2000, Exhaust Fan Limits "
+            "600..3000\nMaximum  Temperature 85, Target Temperature 70\n"
+            "CPUBinCode=W8;CPULotNumber=123456;CPUPartNumber=PN123456;CurrentSerial=CURR2;"
+            "DiodeBOffset=-5;DiodeMScaling=16384;ExhaustFanMax=3000;ExhaustFanMin=600;"
+            "InformationVersion=2;IntakeFanMax=2000;IntakeFanMin=500;MLBSerial=MLB3;MaxTemp=85;"
+            "NumberOfCPUs=2;OriginalSerial=ORIG1;PIDDataSetRevision=1.2.3a5;SlotNumber=1;"
+            "TargetTemp=70;");
+}
+
 // A record of the wrong length is logged and gives no card, though the
 // service counts.
 TEST_F(LegacyMachineTest, CardRecordOfTheWrongLengthIsLoggedButCounted) {

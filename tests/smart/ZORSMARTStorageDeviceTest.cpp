@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/simulated/SimulatedATASMARTDisk.h"
 #include "registry/ZORIORegistryEntry.h"
 #include "tests/smart/SMARTTestMachine.h"
 
@@ -163,17 +164,29 @@ TEST(SMARTRecordTest, ATAStringsAndAttributesDecodedFieldByFieldInsideTheirBlock
 
 // Status: 0 above the threshold; at or below it (compared unsigned) 2 for a
 // pre-failure attribute, else 1. By name the unnamed share one
-// entry, the last one winning; only the named get values.
+// entry, the last one winning; only the named get values. The system's
+// hardware monitor file lists per drive model the [ID, label] pairs it
+// watches: only integer IDs from 1 to 255 of attributes on the page count.
+// The drive's own verdict is 2 (healthy) or 0 when it cannot be read.
 TEST_F(SMARTTest, AttributesByNameWithThresholdAndStatus) {
   const std::tuple<std::uint8_t, std::uint8_t, std::uint16_t, std::int32_t> cases[] = {
       {100, 100, 0x0032, 1}, {100, 100, 0x0033, 2}, {101, 100, 0x0033, 0}, {99, 200, 0x0001, 2}};
   for (const auto& [current, threshold, flags, status] : cases) {
     EXPECT_EQ(ZORSMARTStorageDevice::attributeStatus(current, threshold, flags), status) << flags;
   }
-  installDisks({DiskSpec{.attributes = {{77, 0x0000, 10, 10, 1, 50},
-                                        {5, 0x0033, 36, 35, 900, 36},
-                                        {194, 0x0022, 110, 95, 0x0037'0014'002dULL, 0},
-                                        {78, 0x0000, 20, 20, 2, 50}}}});
+  auto pair = [](PlistValue id, const char* label) { return PlistValue(PlistArray{id, label}); };
+  PlistDictionary other{{"manufacturerID", "OTHER"}}, ours{{"manufacturerID", "TEST MODEL 1000"}};
+  ours["SMART"] = PlistArray{pair(PlistValue::integer(5), "Sectors"), pair("194", "Text"),
+                             pair(PlistValue::integer(0), "Zero"),
+                             pair(PlistValue::integer(9), "Absent"), PlistArray{"One"}};
+  PlistDictionary profile = profileWithEntries(
+      {diskEntry(DiskSpec{.attributes = {{77, 0x0000, 10, 10, 1, 50},
+                                         {5, 0x0033, 36, 35, 900, 36},
+                                         {194, 0x0022, 110, 95, 0x0037'0014'002dULL, 0},
+                                         {78, 0x0000, 20, 20, 2, 50}}})});
+  profile["Files"] =
+      PlistDictionary{{"/etc/hwmond.SMART", PlistDictionary{{"Drives", PlistArray{other, ours}}}}};
+  install(profile);
   auto device = deviceNamed();
   ASSERT_NE(device, nullptr);
   auto field = [](const std::optional<PlistDictionary>& named, const char* name, const char* key) {
@@ -190,6 +203,26 @@ TEST_F(SMARTTest, AttributesByNameWithThresholdAndStatus) {
   EXPECT_EQ(field(values, "Reallocated Sectors Count", "ThresholdValue"), 36);
   EXPECT_EQ(field(values, "Reallocated Sectors Count", "AttributeStatus"), 2);
   EXPECT_EQ(field(values, "Temperature", "AttributeStatus"), 0);
+  auto monitored = device->systemMonitoredSMARTValues();
+  EXPECT_TRUE(ZORSMARTStorageDevice::systemDoesMonitorSMARTAttributes() && monitored->size() == 1);
+  EXPECT_EQ(field(monitored, "Sectors", "AttributeStatus"), 2) << "at its threshold of 36";
+  EXPECT_EQ(device->currentSMARTStatus(), 2);
+  disk().setFails("Status", true);
+  EXPECT_EQ(device->currentSMARTStatus(), 0);
+}
+
+// A simulated disk with a malformed description is refused with the reason.
+TEST(SimulatedATASMARTDiskTest, MalformedDisksAreRefusedWithTheReason) {
+  const std::pair<PlistValue, std::string> cases[] = {
+      {PlistValue("disk"), "is a string, expected a dictionary"},
+      {PlistDictionary{{"Data", PlistData(511)}}, "\"Data\" must be data of 512 bytes (has 511)"},
+      {PlistDictionary{{"Fail", "Status"}}, "\"Fail\" must be an array of operation names"},
+      {PlistDictionary{{"Fail", PlistArray{"Spin"}}},
+       "\"Fail\" holds the unknown operation \"Spin\""}};
+  std::string error;
+  for (const auto& [description, reason] : cases)
+    EXPECT_EQ(SimulatedATASMARTDisk::parse(description, {}, &error) ? "accepted" : error,
+              "\"ATASMART\" " + reason);
 }
 
 // A damaged binary name table with a NUL inside a name once aborted the

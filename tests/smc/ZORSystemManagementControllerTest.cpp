@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/StringFormat.h"
 #include "platform/SystemLog.h"
 #include "smc/_ZORSMCKeyData.h"
 #include "tests/smc/SMCTestMachine.h"
@@ -185,6 +186,27 @@ TEST_F(ZORSystemManagementControllerTest, ImplausibleCPUDiodeIsRejected) {
     SMC::forgetSharedSystemManagementController();
     EXPECT_EQ(outstanding(), 0);
   }
+}
+
+// Per key: the type code, the value as text (byte blocks in hex) and the
+// value of one raw step of a fixed-point type (0 for other types); a key
+// that cannot be read or is malformed gives nothing and -1.
+TEST_F(ZORSystemManagementControllerTest, TypeTextAndPrecisionPerKey) {
+  auto c = open(
+      {sp78Key("TC0D", 52.25), smcKey("F0Ac", "fpe2", {0, 0x0B}), smcKey("MSAL", "ui8 ", {0xFF}),
+       smcKey("TSGN", "si8 ", {0xFF}), smcKey("ACIN", "flag", {1}),
+       smcKey("RPlt", "ch8*", {'j', '7'}), smcKey("TS4A", "sp4a", {0xAB, 1})},
+      {{"SMCFailKeys", PlistArray{"NONE"}}});
+  std::string shown;
+  for (const char* key :
+       {"TC0D", "F0Ac", "MSAL", "TSGN", "ACIN", "RPlt", "TS4A", "NONE", "TOOLONG"})
+    shown += c->typeCodeForPropertyWithKey(key).value_or("-") + " " +
+             c->descriptionForPropertyWithKey(key).value_or("-") +
+             formatString(" %g;", c->precisionForPropertyWithKey(key));
+  EXPECT_EQ(shown,
+            "sp78 52.25 0.00390625;fpe2 2.75 0.25;ui8  255 0;si8  -1 0;flag 1 0;ch8* j7 0;sp4a ab "
+            "01  -1;- - -1;- - -1;");
+  EXPECT_EQ(c->versionNumber(), "1.41f3");
 }
 
 TEST_F(ZORSystemManagementControllerTest, CacheCostsTwoCallsPerFreshRead) {

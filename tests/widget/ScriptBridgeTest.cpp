@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "widget/PluginController.h"
+
 namespace zor {
 namespace {
 
@@ -17,6 +19,7 @@ TEST(ScriptBridgeTest, SeventeenNamesInTableOrder) {
               static_cast<std::size_t>(std::ranges::count(std::string_view(method.selector), ':')))
         << method.selector;
     EXPECT_EQ(webScriptMethodNamed(method.scriptName), &method);
+    EXPECT_EQ(PluginController::webScriptNameForSelector(method.selector), method.scriptName);
     table.push_back(std::string(method.selector) + " " + method.scriptName);
   }
   EXPECT_EQ(table, (std::vector<std::string>{
@@ -42,6 +45,9 @@ TEST(ScriptBridgeTest, SeventeenNamesInTableOrder) {
                        "logDebugString: logDebugString",
                    }));
   EXPECT_EQ(webScriptMethodNamed("sensorIndexForSensorID"), nullptr);
+  // Selectors outside the table and every key stay hidden from the script.
+  EXPECT_TRUE(PluginController::isSelectorExcludedFromWebScript("sensorIndexForSensorID:") &&
+              PluginController::isKeyExcludedFromWebScript("PluginController"));
 }
 
 }  // namespace
