@@ -51,10 +51,16 @@ TEST(SimulatedMachineTest, UnreadableProfilesAreRefusedWithOneLineAndChangeNothi
         nested + "</array></dict>";
   }
   const std::string wave = "<key>Wave</key><dict><key>x</key><dict><key>Base</key>";
+  const std::string smc = "<key>SMCKeys</key><array>";
   const std::pair<std::string, std::string> cases[] = {
       {"hello, I am not a property list", "not a readable property list"},
       {"<plist version=\"1.0\"><array/></plist>", "the root is a array"},
-      {profileWith("<key>Name</key><integer>3</integer>"), "\"Name\" is a integer"},
+      {profileWith("<key>Name</key><date>2026-01-01T00:00:00Z</date>"), "\"Name\" is a date"},
+      {profileWith("<key>Sysctl</key><true/>"), "\"Sysctl\" is a boolean, expected a dictionary"},
+      {profileWith("<key>Processes</key><array><true/></array>"), "\"Processes/0\" is a boolean"},
+      {profileWith("<key>HostInfo</key><true/>"), "\"HostInfo\" is a boolean, expected a"},
+      {profileWith("<key>ComputerName</key><true/>"), "\"ComputerName\" is a boolean"},
+      {profileWith("<key>Files</key><true/>"), "\"Files\" is a boolean, expected a dictionary"},
       {profileWith("<key>HostUUID</key><data>AAAA</data>"), "\"HostUUID\" must be data of 16"},
       {profileWith("<key>HostUUIDDelay</key><real>-1</real>"), "\"HostUUIDDelay\" must be a"},
       {profileWith("<key>Files</key><dict><key>etc/os</key><string/></dict>"),
@@ -74,14 +80,11 @@ TEST(SimulatedMachineTest, UnreadableProfilesAreRefusedWithOneLineAndChangeNothi
                          "<key>PeriodSeconds</key><real>0</real></dict></dict>"),
        "\"PeriodSeconds\" above 0"},
       {simulation(wave + "<string>1</string></dict></dict>"), "needs a number \"Base\""},
-      {simulation("<key>SMCKeys</key><array><string>x</string></array>"), "0 needs a four-char"},
-      {simulation("<key>SMCKeys</key><array><dict><key>Key</key><string>TC0D</string></dict>"
-                  "</array>"),
+      {simulation(smc + "<true/></array>"), "item 0 needs a four-character string \"Key\""},
+      {simulation(smc + "<dict><key>Key</key><string>TC0D</string></dict></array>"),
        "item 0 (\"TC0D\") needs a \"Type\" of 1 to 4 characters"},
-      {simulation("<key>SMCKeys</key><array/><key>SMCFailIndices</key><true/>"),
-       "\"SMCFailIndices\" must be"},
-      {simulation("<key>SMCKeys</key><array/><key>SMCFailKeys</key><array><string>TC0</string>"
-                  "</array>"),
+      {simulation(smc + "</array><key>SMCFailIndices</key><true/>"), "\"SMCFailIndices\" must be"},
+      {simulation(smc + "</array><key>SMCFailKeys</key><array><true/></array>"),
        "\"SMCFailKeys\" must be an array of four-character strings"},
       {simulation("<key>ATASMART</key><true/>"), "\"ATASMART\" is a boolean, expected a"},
       {disk("<key>Data</key><data>AAAA</data>"), "\"Data\" must be data of 512 bytes (has 3)"},
