@@ -5,8 +5,10 @@
 #include <limits>
 #include <string>
 
+#include "platform/DistantObject.h"
 #include "platform/KeyedArchiver.h"
-#include "platform/SequentialArchiver.h"
+#include "platform/PortCoder.h"
+#include "platform/PortConnection.h"
 
 namespace zor {
 namespace {
@@ -93,20 +95,26 @@ TEST(SequentialArchiverTest, AnotherTypeThanWrittenFailsAndStaysFailed) {
   EXPECT_FALSE(SequentialArchiver().decodeInt32(value)) << "an encoder cannot decode";
 }
 
-// The types the machine description archives by key; the rest of the types are written only
-// sequentially.
 TEST(KeyedArchiverTest, EveryTypeRoundTripsByKey) {
   KeyedArchiver out;
   out.encodeInt32("i", -1);
   out.encodeUInt32("I", 0xFFFFFFFFu);
+  out.encodeInt16("s", -2);
+  out.encodeUInt16("S", 0xFFFF);
   out.encodeInt8("c", -3);
+  out.encodeFloat("f", 0.1f);
+  out.encodeDouble("d", 0.1);
   out.encodeUInt64("Q", 0xFFFFFFFFFFFFFFFFull);
   out.encodeString("@", "text");
+  out.encodeBytes("B", std::string("\0\1", 2));
   auto in = KeyedArchiver::fromBytes(out.bytes());
   ASSERT_TRUE(in.has_value());
-  EXPECT_EQ(std::tuple(in->decodeInt32("i"), in->decodeUInt32("I"), in->decodeInt8("c"),
-                       in->decodeUInt64("Q"), in->decodeString("@")),
-            std::tuple(-1, 0xFFFFFFFFu, -3, 0xFFFFFFFFFFFFFFFFull, "text"));
+  EXPECT_EQ(std::tuple(in->decodeInt32("i"), in->decodeUInt32("I"), in->decodeInt16("s"),
+                       in->decodeUInt16("S"), in->decodeInt8("c"), in->decodeFloat("f"),
+                       in->decodeDouble("d"), in->decodeUInt64("Q"), in->decodeString("@"),
+                       in->decodeBytes("B")),
+            std::tuple(-1, 0xFFFFFFFFu, -2, 0xFFFF, -3, 0.1f, 0.1, 0xFFFFFFFFFFFFFFFFull, "text",
+                       std::string("\0\1", 2)));
   // A missing key or another type gives nothing; a later value replaces an earlier one.
   EXPECT_FALSE(in->decodeInt32("absent") || in->decodeUInt32("i") || in->decodeString("i"));
   out.encodeString("i", "four");
@@ -131,6 +139,56 @@ TEST(KeyedArchiverTest, MalformedBytesAreRefusedWhole) {
   EXPECT_FALSE(KeyedArchiver::fromBytes(doubled + single.substr(9)).has_value());
   // An unknown type code is refused.
   EXPECT_FALSE(KeyedArchiver::fromBytes(single.replace(9 + 4 + 1, 1, "z")).has_value());
+}
+
+// An archivable number that travels by copy unless the coder sends references.
+class Leaf : public Archivable {
+ public:
+  std::string archiveClassName() const override { return "Leaf"; }
+  void encodeWithCoder(SequentialArchiver& coder) const override { coder.encodeUInt64(bits); }
+  bool initWithCoder(SequentialArchiver& coder) override { return coder.decodeUInt64(bits); }
+  std::shared_ptr<Archivable> replacementObjectForPortCoder(PortCoder& coder) override {
+    return replacementByCopyUnlessByref(coder);
+  }
+  std::uint64_t bits = 0;
+};
+
+TEST(PortCoderTest, ObjectsTravelByCopyUnlessTheCoderAsksForReferences) {
+  auto connection = std::make_shared<PortConnection>();
+  auto leaf = std::make_shared<Leaf>();
+  leaf->bits = 42;
+  PortCoder byCopy(connection, false);
+  EXPECT_EQ(byCopy.encodePortObject(leaf), leaf);
+  EXPECT_EQ(byCopy.encodePortObject(nullptr), nullptr);
+  byCopy.encodeInt8(3);
+  PortCoder copyIn(connection, byCopy.bytes());
+  Leaf copy;
+  bool isNone = false;
+  std::int8_t tail = 0;
+  // The object, then none where none is allowed, then what follows them both.
+  EXPECT_TRUE(copyIn.decodeObject(copy) && copyIn.decodeObject(copy, isNone) && isNone &&
+              copyIn.decodeInt8(tail));
+  EXPECT_EQ(std::tuple(copy.bits, tail, connection->exportedObjectCount()), std::tuple(42u, 3, 0u));
+  // Another class, none where an object is required, no end marker after what it read.
+  DistantObject distant;
+  EXPECT_FALSE(PortCoder(connection, byCopy.bytes()).decodeObject(distant));
+  SequentialArchiver none;
+  none.encodeObject(nullptr);
+  EXPECT_FALSE(SequentialArchiver(none.bytes()).decodeObject(copy));
+  std::string unended = byCopy.bytes().substr(0, byCopy.bytes().find('}')) + "Q";
+  EXPECT_FALSE(SequentialArchiver(unended).decodeObject(copy));
+
+  // By reference an object travels as its number on the connection, one however often sent.
+  PortCoder byReference(connection, true);
+  auto proxy = std::dynamic_pointer_cast<DistantObject>(byReference.encodePortObject(leaf));
+  byReference.encodePortObject(leaf);
+  PortCoder referenceIn(connection, byReference.bytes());
+  DistantObject again;
+  ASSERT_TRUE(proxy && referenceIn.decodeObject(distant) && referenceIn.decodeObject(again));
+  EXPECT_EQ(std::tuple(proxy->local(), distant.reference(), again.reference(),
+                       connection->localObjectForReference(1), connection->exportedObjectCount()),
+            std::tuple(leaf, 1u, 1u, leaf, 1u));
+  EXPECT_EQ(DistantObject::proxyWithLocal(nullptr, connection), nullptr);
 }
 
 }  // namespace

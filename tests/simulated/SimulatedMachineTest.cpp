@@ -20,8 +20,12 @@ std::string profileFile(const std::string& contents) {
   return path.string();
 }
 
+std::string profileWith(const std::string& fields) {
+  return "<plist version=\"1.0\"><dict>" + fields + "</dict></plist>";
+}
+
 std::string profileWithRegistry(const std::string& registryEntry) {
-  return "<plist version=\"1.0\"><dict><key>Registry</key>" + registryEntry + "</dict></plist>";
+  return profileWith("<key>Registry</key>" + registryEntry);
 }
 
 // A registry root of class A with `fields` beside its class.
@@ -34,6 +38,10 @@ std::string simulation(const std::string& settings) {
   return rootWith("<key>ZORSimulation</key><dict>" + settings + "</dict>");
 }
 
+std::string disk(const std::string& settings) {
+  return simulation("<key>ATASMART</key><dict>" + settings + "</dict>");
+}
+
 TEST(SimulatedMachineTest, UnreadableProfilesAreRefusedWithOneLineAndChangeNothing) {
   std::string nested;
   for (int i = 0; i < 200; ++i) {
@@ -43,11 +51,21 @@ TEST(SimulatedMachineTest, UnreadableProfilesAreRefusedWithOneLineAndChangeNothi
         nested + "</array></dict>";
   }
   const std::string wave = "<key>Wave</key><dict><key>x</key><dict><key>Base</key>";
+  const std::string smc = "<key>SMCKeys</key><array>";
   const std::pair<std::string, std::string> cases[] = {
       {"hello, I am not a property list", "not a readable property list"},
       {"<plist version=\"1.0\"><array/></plist>", "the root is a array"},
-      {"<plist version=\"1.0\"><dict><key>Name</key><integer>3</integer></dict></plist>",
-       "\"Name\" is a integer"},
+      {profileWith("<key>Name</key><date>2026-01-01T00:00:00Z</date>"), "\"Name\" is a date"},
+      {profileWith("<key>Sysctl</key><true/>"), "\"Sysctl\" is a boolean, expected a dictionary"},
+      {profileWith("<key>Processes</key><array><true/></array>"), "\"Processes/0\" is a boolean"},
+      {profileWith("<key>HostInfo</key><true/>"), "\"HostInfo\" is a boolean, expected a"},
+      {profileWith("<key>ComputerName</key><true/>"), "\"ComputerName\" is a boolean"},
+      {profileWith("<key>Files</key><true/>"), "\"Files\" is a boolean, expected a dictionary"},
+      {profileWith("<key>HostUUID</key><data>AAAA</data>"), "\"HostUUID\" must be data of 16"},
+      {profileWith("<key>HostUUIDDelay</key><real>-1</real>"), "\"HostUUIDDelay\" must be a"},
+      {profileWith("<key>Files</key><dict><key>etc/os</key><string/></dict>"),
+       "\"Files\" has the path \"etc/os\", expected an absolute path"},
+      {profileWith("<key>UserDefaults</key><array/>"), "\"UserDefaults\" is a array, expected"},
       {profileWithRegistry("<string>x</string>"), "Registry: entry is a string"},
       {profileWithRegistry("<dict/>"), "\"IOObjectClass\" is missing"},
       {profileWithRegistry("<dict><key>IOObjectClass</key><integer>1</integer></dict>"),
@@ -62,6 +80,18 @@ TEST(SimulatedMachineTest, UnreadableProfilesAreRefusedWithOneLineAndChangeNothi
                          "<key>PeriodSeconds</key><real>0</real></dict></dict>"),
        "\"PeriodSeconds\" above 0"},
       {simulation(wave + "<string>1</string></dict></dict>"), "needs a number \"Base\""},
+      {simulation(smc + "<true/></array>"), "item 0 needs a four-character string \"Key\""},
+      {simulation(smc + "<dict><key>Key</key><string>TC0D</string></dict></array>"),
+       "item 0 (\"TC0D\") needs a \"Type\" of 1 to 4 characters"},
+      {simulation(smc + "</array><key>SMCFailIndices</key><true/>"), "\"SMCFailIndices\" must be"},
+      {simulation(smc + "</array><key>SMCFailKeys</key><array><true/></array>"),
+       "\"SMCFailKeys\" must be an array of four-character strings"},
+      {simulation("<key>ATASMART</key><true/>"), "\"ATASMART\" is a boolean, expected a"},
+      {disk("<key>Data</key><data>AAAA</data>"), "\"Data\" must be data of 512 bytes (has 3)"},
+      {disk("<key>ThresholdExceeded</key><integer>1</integer>"), "\"ThresholdExceeded\" must"},
+      {disk("<key>Fail</key><true/>"), "\"ATASMART\" \"Fail\" must be an array"},
+      {disk("<key>Fail</key><array><string>Spin</string></array>"), "unknown operation \"Spin\""},
+      {disk("<key>Fail</key><array><true/></array>"), "\"Fail\" holds a boolean"},
       {profileWithRegistry(nested), "nested too deeply"},
       {"", "No such file or directory"},
   };

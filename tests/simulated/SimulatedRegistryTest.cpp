@@ -8,6 +8,8 @@
 #include "platform/IOKit.h"
 #include "platform/PropertyListSerialization.h"
 #include "platform/ScopedMachine.h"
+#include "platform/simulated/SimulatedATASMARTDisk.h"
+#include "platform/simulated/SimulatedATASMARTPlugIn.h"
 #include "platform/simulated/SimulatedWave.h"
 
 namespace zor {
@@ -92,6 +94,7 @@ TEST_F(SimulatedRegistryTest, OnlyADriverOpensConnectionsAndCallsGoThroughOpenOn
   Machine::install(nullptr);  // no registry answers then
   EXPECT_EQ(IORegistryEntryFromPath(kIOMasterPortDefault, "IOService:/echo"), 0u);
   EXPECT_EQ(IOServiceOpen(service, mach_task_self(), 0, &connection), kIOReturnNoDevice);
+  EXPECT_EQ(IORegistryEntryCreateCFProperty(service, "x"), std::nullopt);
   Machine::install(machine_);
   ASSERT_EQ(IOServiceOpen(service, mach_task_self(), 0, &connection), kIOReturnSuccess);
   IOObjectRelease(service);
@@ -111,6 +114,19 @@ TEST_F(SimulatedRegistryTest, OnlyADriverOpensConnectionsAndCallsGoThroughOpenOn
   EXPECT_EQ(IOConnectMethodStructureIStructureO(connection, 2, input.size(), &size, input.data(),
                                                 output.data()),
             kIOReturnNotOpen);
+}
+
+// With no machine there are no books to keep and a plug-in just goes; with one, a plug-in its
+// registry did not make is not the registry's to release.
+TEST_F(SimulatedRegistryTest, OnlyPlugInsTheRegistryMadeAreReleasedByIt) {
+  auto disk = std::make_shared<SimulatedATASMARTDisk>();
+  auto ledger = std::make_shared<ReferenceLedger>();
+  Machine::install(nullptr);
+  EXPECT_EQ(IODestroyPlugInInterface(new SimulatedATASMARTPlugIn(disk, ledger)), kIOReturnSuccess);
+  Machine::install(machine_);
+  SimulatedATASMARTPlugIn stranger(disk, ledger);
+  EXPECT_EQ(IODestroyPlugInInterface(&stranger), kIOReturnBadArgument);
+  EXPECT_EQ(std::tuple(ledger->outstanding(), disk->counters().closes), std::tuple(1, 1u));
 }
 
 // The wave's value in the encoding of the value it replaces (its curve: the sensor-entry tests).
