@@ -1,16 +1,16 @@
 #pragma once
 // Small machines for the legacy sensor tests, built as property-list trees in
 // the test: a platform entry whose children are driver entries with
-// IOHWSensor services, G5 processor-card records (160 bytes written field by
-// field, big-endian), SMU entries and so on. The
-// fixture installs the machine and, after every test, checks that every
-// registry reference taken was given back.
+// IOHWSensor services, G5 processor-card records (160 bytes, big-endian), SMU
+// entries and so on. The fixture installs the machine and, after every test,
+// checks that every registry reference taken was given back.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,12 +50,6 @@ inline PlistValue hwSensor(const std::string& type, std::int64_t sensorID,
                         {"current-value", PlistValue::integer(currentValue)}});
 }
 
-// A widget reading without the blanks that align it in its label.
-inline std::string withoutAlignment(const std::string& reading) {
-  std::size_t first = reading.find_first_not_of(' ');
-  return first == std::string::npos ? "" : reading.substr(first);
-}
-
 inline PlistValue bytes(std::vector<std::uint8_t> data) {
   return PlistValue(PlistData(std::move(data)));
 }
@@ -68,70 +62,39 @@ inline PlistValue profileWith(std::vector<PlistValue> children) {
   return PlistDictionary{{"Name", "legacy test machine"}, {"Registry", root}};
 }
 
-// A card record written the way the card's firmware lays it out (big-endian).
-class CardRecord {
- public:
-  explicit CardRecord(std::size_t length = 160) : bytes_(length, 0) {}
-  CardRecord& u8(std::size_t offset, std::uint8_t value) {
-    bytes_.at(offset) = value;
-    return *this;
+// A card-record service ("name" cpuid, the record as "cpuid") whose record,
+// laid out big-endian as the card's firmware writes it, carries only the
+// diode calibration m and b at offsets 68 and 70.
+inline PlistValue cardService(std::uint16_t m, std::int16_t b, std::size_t length = 160) {
+  std::vector<std::uint8_t> record(length, 0);
+  for (auto [offset, value] : {std::pair{68, m}, {70, static_cast<std::uint16_t>(b)}}) {
+    record.at(offset) = static_cast<std::uint8_t>(value >> 8);
+    record.at(offset + 1) = static_cast<std::uint8_t>(value);
   }
-  CardRecord& u16(std::size_t offset, std::uint16_t value) {
-    return u8(offset, static_cast<std::uint8_t>(value >> 8))
-        .u8(offset + 1, static_cast<std::uint8_t>(value));
-  }
-  CardRecord& u32(std::size_t offset, std::uint32_t value) {
-    return u16(offset, static_cast<std::uint16_t>(value >> 16))
-        .u16(offset + 2, static_cast<std::uint16_t>(value));
-  }
-  CardRecord& text(std::size_t offset, const std::string& value) {
-    for (std::size_t i = 0; i < value.size(); ++i)
-      u8(offset + i, static_cast<std::uint8_t>(value[i]));
-    return *this;
-  }
-  PlistValue data() const { return bytes(bytes_); }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-};
-
-// A card-record service: "name" cpuid and the record as "cpuid".
-inline PlistValue cardService(const PlistValue& record, const std::string& name = "cpuid") {
-  return registryEntry("PPCI2CInterface", "cpuid", {{"name", name}, {"cpuid", record}});
+  return registryEntry("PPCI2CInterface", "cpuid", {{"name", "cpuid"}, {"cpuid", bytes(record)}});
 }
 
 class LegacyMachineTest : public ::testing::Test {
  protected:
   void TearDown() override { uninstall(); }
 
-  // Installs a machine whose platform entry has `children`; refusals fail the test.
-  void install(std::vector<PlistValue> children) {
-    installProfile(profileWith(std::move(children)));
-  }
-
-  void installProfile(const PlistValue& profile) {
+  // Installs a machine (by default one whose platform entry has `children`);
+  // refusals fail the test.
+  void install(std::vector<PlistValue> children, std::optional<PlistValue> profile = {}) {
     uninstall();
     std::string error;
-    machine_ = Machine::fromProfile(profile, "legacy test profile", &error);
+    machine_ = Machine::fromProfile(profile.value_or(profileWith(std::move(children))),
+                                    "legacy test profile", &error);
     ASSERT_NE(machine_, nullptr) << error;
     Machine::install(machine_);
     ZORIORegistrySensorEntry::load();
   }
 
   void uninstall() {
-    if (!machine_) return;
-    EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
+    EXPECT_TRUE(!machine_ || machine_->registry().outstandingReferences() == 0)
         << "a registry reference was not given back";
     Machine::install(nullptr);
     machine_.reset();
-  }
-
-  MachineRegistry& registry() { return machine_->registry(); }
-  // Changes a published property of the entry named `name`, as its driver would.
-  void setProperty(const std::string& entryName, const std::string& key, PlistValue value) {
-    MachineEntry* entry = registry().findEntryNamed(entryName);
-    ASSERT_NE(entry, nullptr) << entryName;
-    entry->properties()[key] = std::move(value);
   }
 
   std::shared_ptr<Machine> machine_;

@@ -2,17 +2,19 @@
 // Machines with S.M.A.R.T. disks for the disk tests, built in memory: a disk
 // is a registry entry of a block-storage class with its support and
 // interconnect properties and an "ATASMART" driver whose pages are made from
-// attribute rows. Also installs a plug-in bundle with a given known-disk
+// attribute rows. Also installs a plug-in bundle with a small known-disk
 // table and attribute-name table, and resets the disk family's process-wide
 // state around each test.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/Bundle.h"
@@ -38,182 +40,132 @@ struct AttributeRow {
   std::uint8_t threshold;
 };
 
-// An ATA string field: the text blank-padded to `size`, two characters a
+// The identify page: ATA string fields are blank-padded, two characters a
 // word with the first in the high byte (so each byte pair is swapped).
-inline void putATAString(PlistData& block, std::size_t offset, std::size_t size,
-                         const std::string& text) {
-  std::string padded = text.substr(0, size);
-  padded.resize(size, ' ');
-  for (std::size_t i = 0; i < size; i += 2) {
-    block[offset + i] = static_cast<std::uint8_t>(padded[i + 1]);
-    block[offset + i + 1] = static_cast<std::uint8_t>(padded[i]);
-  }
-}
-
 inline PlistData identifyBlock(const std::string& model, const std::string& serial) {
   PlistData block(512, 0);
-  putATAString(block, 20, 20, serial);
-  putATAString(block, 46, 8, "FW01");
-  putATAString(block, 54, 40, model);
+  for (auto [offset, size, text] : {std::tuple{20u, 20u, serial}, {54u, 40u, model}}) {
+    text.resize(size, ' ');
+    for (std::size_t i = 0; i < size; ++i) block[offset + (i ^ 1)] = text[i];
+  }
   return block;
 }
 
 // The attribute page, or with `thresholds` the threshold page, of `rows`.
 inline PlistData dataPage(const std::vector<AttributeRow>& rows, bool thresholds = false) {
   PlistData page(512, 0);
-  for (std::size_t n = 0; n < rows.size() && n < 30; ++n) {
+  for (std::size_t n = 0; n < rows.size(); ++n) {
+    const AttributeRow& row = rows[n];
     std::uint8_t* at = &page[2 + 12 * n];
-    at[0] = rows[n].id;
-    if (thresholds) {
-      at[1] = rows[n].threshold;
-      continue;
-    }
-    at[1] = static_cast<std::uint8_t>(rows[n].flags & 0xff);
-    at[2] = static_cast<std::uint8_t>(rows[n].flags >> 8);
-    at[3] = rows[n].current;
-    at[4] = rows[n].worst;
-    for (std::size_t b = 0; b < 6; ++b)
-      at[5 + b] = static_cast<std::uint8_t>(rows[n].raw >> (8 * b));
+    at[0] = row.id;
+    at[1] = thresholds ? row.threshold : static_cast<std::uint8_t>(row.flags & 0xff);
+    if (thresholds) continue;
+    at[2] = static_cast<std::uint8_t>(row.flags >> 8);
+    at[3] = row.current;
+    at[4] = row.worst;
+    for (std::size_t b = 0; b < 6; ++b) at[5 + b] = static_cast<std::uint8_t>(row.raw >> (8 * b));
   }
   return page;
-}
-
-// A temperature attribute 194 holding `degrees` in its two low raw bytes.
-inline AttributeRow temperatureRow(std::uint16_t degrees) {
-  return AttributeRow{194, 0x0022, 100, 100, degrees, 0};
 }
 
 struct DiskSpec {
   std::string name = "disk";
   std::string className = "IOAHCIBlockStorageDevice";
   std::string model = "TEST MODEL 1000";
-  std::string serial = "SN0001";
   // The support test's inputs; a null value leaves the property out.
   std::optional<PlistValue> smartCapable = PlistValue::boolean(true);
-  std::optional<PlistValue> deviceCharacteristics{};
   std::optional<std::string> interconnect = std::string("SATA");
-  std::vector<AttributeRow> attributes = {{1, 0x000b, 100, 100, 0, 62}, temperatureRow(40)};
-  std::vector<std::string> fail{};
-  bool thresholdExceeded = false;
+  // Attribute 194 holds the temperature in its low raw byte; the bytes above
+  // hold the lowest and highest temperature seen.
+  std::vector<AttributeRow> attributes = {{1, 0x000b, 100, 100, 0, 62},
+                                          {194, 0x22, 100, 100, 0x0037'0014'0028, 0}};
+  PlistArray fail{};
   std::optional<std::int64_t> openError{};
 };
 
 inline PlistValue diskEntry(const DiskSpec& disk) {
-  PlistDictionary smart{{"Data", PlistValue(dataPage(disk.attributes))},
-                        {"Thresholds", PlistValue(dataPage(disk.attributes, true))},
-                        {"Identify", PlistValue(identifyBlock(disk.model, disk.serial))},
-                        {"ThresholdExceeded", PlistValue::boolean(disk.thresholdExceeded)}};
-  if (!disk.fail.empty()) {
-    PlistArray names;
-    for (const auto& name : disk.fail) names.emplace_back(name);
-    smart["Fail"] = PlistValue(names);
-  }
-  PlistDictionary simulation{{"ATASMART", PlistValue(smart)}};
+  PlistDictionary smart{{"Data", dataPage(disk.attributes)},
+                        {"Thresholds", dataPage(disk.attributes, true)},
+                        {"Identify", identifyBlock(disk.model, disk.name + "-SN")},
+                        {"Fail", disk.fail}};
+  PlistDictionary simulation{{"ATASMART", smart}};
   if (disk.openError) simulation["OpenError"] = PlistValue::integer(*disk.openError);
-  PlistDictionary entry{{"IOObjectClass", PlistValue(disk.className)},
-                        {"IORegistryEntryName", PlistValue(disk.name)},
-                        {"ZORSimulation", PlistValue(simulation)}};
+  PlistDictionary entry{{"IOObjectClass", disk.className},
+                        {"IORegistryEntryName", disk.name},
+                        {"ZORSimulation", simulation}};
   if (disk.smartCapable) entry["SMART Capable"] = *disk.smartCapable;
-  if (disk.deviceCharacteristics) entry["Device Characteristics"] = *disk.deviceCharacteristics;
   if (disk.interconnect) {
     entry["Protocol Characteristics"] =
-        PlistValue(PlistDictionary{{"Physical Interconnect", PlistValue(*disk.interconnect)}});
+        PlistDictionary{{"Physical Interconnect", *disk.interconnect}};
   }
-  return PlistValue(entry);
+  return entry;
 }
 
 inline PlistValue hidSystemEntry(const PlistValue& idleTime) {
-  return PlistValue(PlistDictionary{{"IOObjectClass", PlistValue("IOHIDSystem")},
-                                    {"IORegistryEntryName", PlistValue("IOHIDSystem")},
-                                    {"HIDIdleTime", idleTime}});
+  return PlistDictionary{{"IOObjectClass", "IOHIDSystem"},
+                         {"IORegistryEntryName", "IOHIDSystem"},
+                         {"HIDIdleTime", idleTime}};
 }
 
 // A profile whose registry root holds `children` in order.
 inline PlistDictionary profileWithEntries(const PlistArray& children) {
-  PlistDictionary root{{"IOObjectClass", PlistValue("IORegistryEntry")},
-                       {"IORegistryEntryName", PlistValue("Root")},
-                       {"IORegistryEntryChildren", PlistValue(children)}};
-  return PlistDictionary{{"Name", PlistValue("disk test machine")}, {"Registry", PlistValue(root)}};
+  PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
+                       {"IORegistryEntryName", "Root"},
+                       {"IORegistryEntryChildren", children}};
+  return PlistDictionary{{"Name", "disk test machine"}, {"Registry", root}};
 }
 
-inline const char* kTestDiskTable =
-    "# test table\n"
-    "\"^KNOWN190\" 190 C \"Known disk with attribute 190\"\n"
-    "\"^NOTEMP\" 0 C \"Known disk without temperature\"\n"
-    "\"^TEST MODEL\" 194 C \"Test models\"\n";
-
-inline const char* kTestAttributeNames = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>1</key><string>Raw Read Error Rate</string>
-<key>5</key><string>Reallocated Sectors Count</string>
-<key>194</key><string>Temperature</string>
-</dict></plist>)";
-
 // Installs a machine, a manual clock, a log capture and a plug-in bundle
-// with the given tables; resets the disk family's process-wide state and at
+// with the test tables; resets the disk family's process-wide state and at
 // the end checks that every registry reference was given back.
 class SMARTTest : public ::testing::Test {
  protected:
   void TearDown() override {
     ZORSMARTTemperatureSensor::forgetHIDSystemEntry();
-    if (machine_) {
-      EXPECT_EQ(outstanding(), 0) << "a registry reference was not given back";
-    }
+    EXPECT_TRUE(!machine_ || machine_->registry().outstandingReferences() == 0)
+        << "a registry reference was not given back";
     ZORSMARTStorageDevice::setDebugMode(false);
     ZORSMARTStorageDevice::forgetLoadedTables();
     Bundle::setPluginBundle(nullptr);
-    scoped_.reset();
   }
 
-  void install(const PlistDictionary& profile, const std::string& diskTable = kTestDiskTable,
-               const std::string& attributeNames = kTestAttributeNames) {
+  void install(const PlistDictionary& profile,
+               std::string attributeNames =
+                   "<plist><dict><key>5</key><string>Reallocated Sectors Count</string>"
+                   "<key>194</key><string>Temperature</string></dict></plist>") {
     ZORSMARTTemperatureSensor::forgetHIDSystemEntry();
     scoped_.reset();
-    std::map<std::string, std::string> files{
-        {"Info.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>test.smart</string></dict></plist>)"}};
-    if (!diskTable.empty()) files["hddtemp.db"] = diskTable;
-    if (!attributeNames.empty()) files["SMARTProperties.plist"] = attributeNames;
-    Bundle::setPluginBundle(ResourceBundle::forFiles(files));
+    Bundle::setPluginBundle(ResourceBundle::forFiles(std::map<std::string, std::string>{
+        {"hddtemp.db",
+         "\"^KNOWN190\" 190 C \"190\"\n\"^NOTEMP\" 0 C \"None\"\n\"^TEST\" 194 C \"T\"\n"},
+        {"SMARTProperties.plist", attributeNames}}));
     ZORSMARTStorageDevice::forgetLoadedTables();
     std::string error;
     machine_ = Machine::fromProfile(PlistValue(profile), "test", &error);
     ASSERT_NE(machine_, nullptr) << error;
     scoped_ = std::make_unique<ScopedMachine>(machine_);
   }
-  void installDisks(const std::vector<DiskSpec>& disks, PlistArray more = {}) {
-    PlistArray children;
-    for (const auto& disk : disks) children.push_back(diskEntry(disk));
-    for (auto& entry : more) children.push_back(std::move(entry));
+  void installDisks(const std::vector<DiskSpec>& disks) {
+    PlistArray children(disks.size());
+    std::transform(disks.begin(), disks.end(), children.begin(), diskEntry);
     install(profileWithEntries(children));
   }
   // The simulated disk behind the registry entry named `name`.
-  SimulatedATASMARTDisk& disk(const std::string& name) {
-    MachineEntry* entry = machine_->registry().findEntryNamed(name);
-    SimulatedATASMARTDisk* disk = entry ? ATASMARTDriverBehaviour::diskOf(*entry) : nullptr;
-    if (disk != nullptr) return *disk;
-    ADD_FAILURE() << "no S.M.A.R.T. disk named " << name;
-    static SimulatedATASMARTDisk none;
-    return none;
+  SimulatedATASMARTDisk& disk(const std::string& name = "disk") {
+    return *ATASMARTDriverBehaviour::diskOf(*machine_->registry().findEntryNamed(name));
   }
   // The registry entry named `name`, found the way discovery finds it (by its class).
   std::shared_ptr<ZORIORegistryEntry> entryNamed(const std::string& name) {
     MachineEntry* entry = machine_->registry().findEntryNamed(name);
-    if (entry != nullptr) {
-      auto found = ZORIORegistryEntry::serviceObjectsMatchingName(entry->className());
-      for (const auto& candidate : found.value_or(ZORIORegistryEntryList{})) {
-        if (candidate->ioKitHandle() == entry->handle()) return candidate;
-      }
+    for (const auto& found : ZORIORegistryEntry::serviceObjectsMatchingName(entry->className())
+                                 .value_or(ZORIORegistryEntryList{})) {
+      if (found->ioKitHandle() == entry->handle()) return found;
     }
-    ADD_FAILURE() << "no registry entry named " << name;
     return nullptr;
   }
-  std::shared_ptr<ZORSMARTStorageDevice> deviceNamed(const std::string& name) {
-    auto device = ZORSMARTStorageDevice::deviceWithIORegistryEntry(entryNamed(name), false);
-    EXPECT_NE(device, nullptr) << name;
-    return device;
+  std::shared_ptr<ZORSMARTStorageDevice> deviceNamed(const std::string& name = "disk") {
+    return ZORSMARTStorageDevice::deviceWithIORegistryEntry(entryNamed(name), false);
   }
-  std::int64_t outstanding() const { return machine_->registry().outstandingReferences(); }
 
   ScopedManualClock clock_{1.0e9};
   ScopedLogCapture log_;

@@ -1,14 +1,13 @@
 #pragma once
 // Machines with a simulated SMC for the SMC tests, built in code: a root
-// entry with one "AppleSMC" service whose driver serves the keys given.
-// The fixture installs the machine and a manual clock, and at the end of
-// every test ends the shared controller, puts the process-wide settings
-// back and checks that every registry reference was given back.
+// entry with "AppleSMC" services whose drivers serve the keys given. The
+// fixture installs the machine and a manual clock, and at the end of every
+// test ends the shared controller, puts the process-wide settings back and
+// checks that every registry reference was given back.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,9 +36,8 @@ inline PlistValue sp78Key(const std::string& key, double degrees) {
   return smcKey(key, "sp78", sp78(degrees));
 }
 
-inline PlistDictionary smcService(PlistArray keys, PlistDictionary extraSimulation = {},
+inline PlistDictionary smcService(PlistArray keys, PlistDictionary simulation = {},
                                   bool withVersion = true, const std::string& name = "SMC") {
-  PlistDictionary simulation = std::move(extraSimulation);
   simulation["SMCKeys"] = PlistValue(std::move(keys));
   PlistDictionary service{{"IOObjectClass", "AppleSMC"},
                           {"IORegistryEntryName", name},
@@ -50,8 +48,7 @@ inline PlistDictionary smcService(PlistArray keys, PlistDictionary extraSimulati
 
 inline PlistValue profileWithServices(std::vector<PlistDictionary> services,
                                       const std::string& model = "") {
-  PlistArray children;
-  for (auto& service : services) children.push_back(PlistValue(std::move(service)));
+  PlistArray children(services.begin(), services.end());
   PlistDictionary root{{"IOObjectClass", "IORegistryEntry"},
                        {"IORegistryEntryName", "Root"},
                        {"IORegistryEntryChildren", PlistValue(std::move(children))}};
@@ -65,10 +62,7 @@ class SMCTest : public ::testing::Test {
   void TearDown() override {
     ZORSystemManagementController::forgetSharedSystemManagementController();
     ZORSystemManagementController::setAccessPolicy(0);
-    if (machine_) {
-      EXPECT_EQ(machine_->registry().outstandingReferences(), 0)
-          << "a registry reference was not given back";
-    }
+    EXPECT_TRUE(!machine_ || outstanding() == 0) << "a registry reference was not given back";
     Machine::install(nullptr);
   }
 
@@ -76,21 +70,16 @@ class SMCTest : public ::testing::Test {
   bool install(const PlistValue& profile) {
     std::string error;
     machine_ = Machine::fromProfile(profile, "smc test profile", &error);
-    EXPECT_NE(machine_, nullptr) << error;
     Machine::install(machine_);
     return machine_ != nullptr;
   }
-  bool installKeys(PlistArray keys, PlistDictionary extraSimulation = {}) {
-    return install(profileWithServices({smcService(std::move(keys), std::move(extraSimulation))}));
+  bool installKeys(PlistArray keys, PlistDictionary simulation = {}) {
+    return install(profileWithServices({smcService(std::move(keys), std::move(simulation))}));
   }
 
-  // The driver of the first SMC service.
+  // The driver of the service named "SMC".
   SMCDriverBehaviour& driver() {
-    MachineEntry* entry = machine_->registry().findEntryNamed("SMC");
-    EXPECT_NE(entry, nullptr);
-    SMCDriverBehaviour* behaviour = SMCDriverBehaviour::of(*entry);
-    EXPECT_NE(behaviour, nullptr);
-    return *behaviour;
+    return *SMCDriverBehaviour::of(*machine_->registry().findEntryNamed("SMC"));
   }
   std::int64_t outstanding() const { return machine_->registry().outstandingReferences(); }
 
