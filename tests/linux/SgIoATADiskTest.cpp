@@ -52,11 +52,11 @@ struct SgIoRecordedDisk {
   Page thresholds{};
   std::uint8_t powerMode = 0xFF;  // CHECK POWER MODE's count: FFh active, 00h standby
   bool exceeded = false;
-  int openError = 0;     // errno of opening the device
-  int requestError = 0;  // errno of every SG_IO request
-  // Changes an answer after it is made: (command, feature, answer, data).
-  std::function<void(std::uint8_t, std::uint8_t, SgIoTransport::Answer&, std::span<std::uint8_t>)>
-      tamper;
+  struct Fault {
+    int openError, requestError;  // errno of opening the device and of every request
+    std::uint8_t spoiled;         // the command or S.M.A.R.T. feature whose answer `spoil` changes
+    void (*spoil)(SgIoTransport::Answer&, std::span<std::uint8_t>);
+  } fault{};
   std::vector<std::vector<std::uint8_t>> sent;
 
   // Anything but CHECK POWER MODE (the ATA command is byte 14).
@@ -102,7 +102,7 @@ class SgIoRecordedTransport final : public SgIoTransport {
     SgIoRecordedDisk& disk = *disk_;
     disk.sent.emplace_back(cdb.begin(), cdb.end());
     Answer answer;
-    answer.error = disk.requestError;
+    answer.error = disk.fault.requestError;
     if (answer.error != 0) return answer;
     const std::uint8_t protocol = (cdb[1] >> 1) & 0x0F, command = cdb[14], feature = cdb[4];
     const std::uint32_t lba = cdb[8] | (cdb[10] << 8) | (cdb[12] << 16);
@@ -126,7 +126,9 @@ class SgIoRecordedTransport final : public SgIoTransport {
       answer.status = kCheckCondition;
       answer.sense = registerSense(count, answerLba, 0x50);
     }
-    if (disk.tamper) disk.tamper(command, feature, answer, dataIn);
+    if (disk.fault.spoil && (command == disk.fault.spoiled || feature == disk.fault.spoiled)) {
+      disk.fault.spoil(answer, dataIn);
+    }
     return answer;
   }
 
@@ -150,7 +152,7 @@ class SgIoATADiskTest : public testing::SMARTTest {
     opener_.reset();  // restores the opener before the next one is installed
     opener_.emplace([this](const std::string& path, int* error) -> std::unique_ptr<SgIoTransport> {
       const auto disk = path.ends_with("/sda") ? sda_ : path.ends_with("/sdb") ? sdb_ : nullptr;
-      *error = disk ? disk->openError : ENOENT;
+      *error = disk ? disk->fault.openError : ENOENT;
       return *error ? nullptr : std::make_unique<SgIoRecordedTransport>(disk);
     });
     log_.clear();
@@ -232,44 +234,41 @@ TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
   // line says how to grant access), in the temperature, or in the status.
   enum Shows { kDiscovery, kTemperature, kStatus };
   struct Case {
-    int openError, requestError;  // errno of opening the device and of every request
-    std::uint8_t spoiled;         // the command or S.M.A.R.T. feature whose answer `spoil` changes
-    void (*spoil)(Answer&, std::span<std::uint8_t>);
+    SgIoRecordedDisk::Fault fault;
     const char* line;
     Shows shows;
   };
   const Case cases[] = {
-      {EACCES, 0, 0, nullptr, "no permission to open", kDiscovery},
-      {EPERM, 0, 0, nullptr, "no permission to open", kDiscovery},
-      {0, EPERM, 0, nullptr, "refused ATA pass-through", kDiscovery},
-      {0, 0, 0xD0, [](Answer& a, auto) { a.residual = 200; }, "short page", kTemperature},
-      {0, 0, 0xD0, [](Answer&, auto data) { data[511] ^= 1; }, "wrong checksum", kTemperature},
-      {0, 0, 0xD0, [](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); },
-       "malformed page", kTemperature},
-      {0, 0, 0xD0, [](Answer& a, auto) { a.hostStatus = 0x03; }, "in time", kTemperature},
-      {0, 0, 0xD0,
-       [](Answer& a, auto) {
-         a.status = SgIoTransport::kCheckCondition;
-         a.sense = {0x72, 0x0B, 0x00, 0x00, 0, 0, 0, 0};  // ABORTED COMMAND
-       },
-       "reported an error", kTemperature},
-      {0, 0, 0xD0, [](Answer& a, auto) { a.error = ENODEV; }, "is gone", kTemperature},
-      {ENOENT, 0, 0, nullptr, "is gone", kTemperature},  // removed before the reading opens it
-      {0, 0, 0xE5, [](Answer& a, auto) { a.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}; },
-       "does not fit", kTemperature},
+      {{EACCES, 0, 0, nullptr}, "no permission to open", kDiscovery},
+      {{EPERM, 0, 0, nullptr}, "no permission to open", kDiscovery},
+      {{0, EPERM, 0, nullptr}, "refused ATA pass-through", kDiscovery},
+      {{0, 0, 0xD0, [](Answer& a, auto) { a.residual = 200; }}, "short page", kTemperature},
+      {{0, 0, 0xD0, [](Answer&, auto data) { data[511] ^= 1; }}, "wrong checksum", kTemperature},
+      {{0, 0, 0xD0, [](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); }},
+       "malformed page",
+       kTemperature},
+      {{0, 0, 0xD0, [](Answer& a, auto) { a.hostStatus = 0x03; }}, "in time", kTemperature},
+      {{0, 0, 0xD0,
+        [](Answer& a, auto) {
+          a.status = SgIoTransport::kCheckCondition;
+          a.sense = {0x72, 0x0B, 0x00, 0x00, 0, 0, 0, 0};  // ABORTED COMMAND
+        }},
+       "reported an error",
+       kTemperature},
+      {{0, 0, 0xD0, [](Answer& a, auto) { a.error = ENODEV; }}, "is gone", kTemperature},
+      // Removed before the reading opens it.
+      {{ENOENT, 0, 0, nullptr}, "is gone", kTemperature},
+      {{0, 0, 0xE5, [](Answer& a, auto) { a.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}; }},
+       "does not fit",
+       kTemperature},
       // A status return whose registers are no S.M.A.R.T. signature.
-      {0, 0, 0xDA, [](Answer& a, auto) { a.sense = registerSense(0, 0x123400, 0x50); },
-       "does not fit", kStatus},
+      {{0, 0, 0xDA, [](Answer& a, auto) { a.sense = registerSense(0, 0x123400, 0x50); }},
+       "does not fit",
+       kStatus},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    auto spoil = [&](SgIoRecordedDisk& disk) {
-      disk.openError = c.openError;
-      disk.requestError = c.requestError;
-      disk.tamper = [&](std::uint8_t command, std::uint8_t feature, Answer& answer, auto data) {
-        if (c.spoil && (command == c.spoiled || feature == c.spoiled)) c.spoil(answer, data);
-      };
-    };
+    auto spoil = [&](SgIoRecordedDisk& disk) { disk.fault = c.fault; };
     if (c.shows == kDiscovery) {
       installLinux(spoil);
       EXPECT_EQ(ZORSMARTTemperatureSensor::allSensors().size(), 1u);
