@@ -96,7 +96,6 @@ TEST_F(HwmonTreesTest, ChannelsAreListedAsTheKernelReportsThem) {
       // "_max" is the upper limit and "_crit" the critical one.
       {"desktop-nct6798", "platform/coretemp.0.coretemp.temp1",
        "Processor Package 1 46 max 80 crit 100"},
-      {"desktop-nct6798", "platform/coretemp.0.coretemp.temp2", "CPU Core 1 1 44 max 80 crit 100"},
       {"desktop-nct6798", "platform/nct6775.656.nct6798.in0", "Vcore 2 1.032 max 1.744"},
       {"desktop-nct6798", "platform/nct6775.656.nct6798.fan2", "CPU Fan 6 1104"},
       {"desktop-nct6798", "platform/nct6775.656.nct6798.temp2", "CPU \"Socket\" 1 39.5"},
