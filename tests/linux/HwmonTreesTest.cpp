@@ -165,7 +165,6 @@ TEST_F(HwmonTreesTest, BrokenChannelIsSkippedAndSaidOnce) {
       // Reading a process's memory at address 0 fails with EIO, as a busy chip does.
       {c + "temp2_input", "@/proc/self/mem", nullptr, 7, "Input/output error"},
       {c + "temp2_input", "", nullptr, 7, "temp2_input: not a number"},
-      {c + "temp2_input", "99999999999999999999\n", nullptr, 7, "not a number"},
       {c + "temp2_input", "-300000\n", nullptr, 7, "temp2_input: out of range"},
       {c + "temp2_input", "/", "-", 6, "temp2_input: Is a directory"},
       {c + "temp2_label", "Core \xC0\xAF\n", "coretemp temp2 1 51", 7, "temp2_label: not UTF-8"},

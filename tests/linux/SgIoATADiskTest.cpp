@@ -234,7 +234,6 @@ TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
   };
   const Case cases[] = {
       {{EACCES, 0, 0, nullptr}, "no permission to open", kDiscovery},
-      {{EPERM, 0, 0, nullptr}, "no permission to open", kDiscovery},
       {{0, EPERM, 0, nullptr}, "refused ATA pass-through", kDiscovery},
       {{0, 0, 0xD0, [](Answer& a, auto) { a.residual = 200; }}, "short page", kTemperature},
       {{0, 0, 0xD0, [](Answer&, auto data) { data[511] ^= 1; }}, "wrong checksum", kTemperature},
