@@ -232,36 +232,35 @@ TEST_F(SgIoATADiskTest, RefusalsAndBadAnswersReadMinusOneAndAreLoggedOnce) {
   // line says how to grant access), in the temperature, or in the status.
   enum Shows { kDiscovery, kTemperature, kStatus };
   struct Case {
-    SgIoRecordedDisk::Fault fault;
-    const char* line;
     Shows shows;
+    const char* line;
+    SgIoRecordedDisk::Fault fault;
   };
   const Case cases[] = {
-      {{EACCES, 0, 0, nullptr}, "no permission to open", kDiscovery},
-      {{0, EPERM, 0, nullptr}, "refused ATA pass-through", kDiscovery},
-      {{0, 0, 0xD0, [](Answer& a, auto) { a.residual = 200; }}, "short page", kTemperature},
-      {{0, 0, 0xD0, [](Answer&, auto data) { data[511] ^= 1; }}, "wrong checksum", kTemperature},
-      {{0, 0, 0xD0, [](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); }},
+      {kDiscovery, "no permission to open", {EACCES, 0, 0, nullptr}},
+      {kDiscovery, "refused ATA pass-through", {0, EPERM, 0, nullptr}},
+      {kTemperature, "short page", {0, 0, 0xD0, [](Answer& a, auto) { a.residual = 200; }}},
+      {kTemperature, "wrong checksum", {0, 0, 0xD0, [](Answer&, auto data) { data[511] ^= 1; }}},
+      {kTemperature,
        "malformed page",
-       kTemperature},
-      {{0, 0, 0xD0, [](Answer& a, auto) { a.hostStatus = 0x03; }}, "in time", kTemperature},
-      {{0, 0, 0xD0,
+       {0, 0, 0xD0, [](Answer&, auto data) { std::fill(data.begin(), data.end(), 0); }}},
+      {kTemperature, "in time", {0, 0, 0xD0, [](Answer& a, auto) { a.hostStatus = 0x03; }}},
+      {kTemperature,
+       "reported an error",
+       {0, 0, 0xD0,
         [](Answer& a, auto) {
           a.status = SgIoTransport::kCheckCondition;
           a.sense = {0x72, 0x0B, 0x00, 0x00, 0, 0, 0, 0};  // ABORTED COMMAND
-        }},
-       "reported an error",
-       kTemperature},
-      {{0, 0, 0xD0, [](Answer& a, auto) { a.error = ENODEV; }}, "is gone", kTemperature},
-      // Removed before the reading opens it.
-      {{ENOENT, 0, 0, nullptr}, "is gone", kTemperature},
-      {{0, 0, 0xE5, [](Answer& a, auto) { a.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}; }},
+        }}},
+      {kTemperature, "is gone", {0, 0, 0xD0, [](Answer& a, auto) { a.error = ENODEV; }}},
+      {kTemperature, "is gone", {ENOENT, 0, 0, nullptr}},  // removed before the reading opens it
+      {kTemperature,
        "does not fit",
-       kTemperature},
+       {0, 0, 0xE5, [](Answer& a, auto) { a.sense = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0, 0}; }}},
       // A status return whose registers are no S.M.A.R.T. signature.
-      {{0, 0, 0xDA, [](Answer& a, auto) { a.sense = registerSense(0, 0x123400, 0x50); }},
+      {kStatus,
        "does not fit",
-       kStatus},
+       {0, 0, 0xDA, [](Answer& a, auto) { a.sense = registerSense(0, 0x123400, 0x50); }}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
