@@ -9,7 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/simulated/SimulatedATASMARTDisk.h"
 #include "registry/ZORIORegistryEntry.h"
 #include "tests/smart/SMARTTestMachine.h"
 
@@ -212,19 +211,6 @@ TEST_F(SMARTTest, AttributesByNameWithThresholdAndStatus) {
 }
 
 // A simulated disk with a malformed description is refused with the reason.
-TEST(SimulatedATASMARTDiskTest, MalformedDisksAreRefusedWithTheReason) {
-  const std::pair<PlistValue, std::string> cases[] = {
-      {PlistValue("disk"), "is a string, expected a dictionary"},
-      {PlistDictionary{{"Data", PlistData(511)}}, "\"Data\" must be data of 512 bytes (has 511)"},
-      {PlistDictionary{{"Fail", "Status"}}, "\"Fail\" must be an array of operation names"},
-      {PlistDictionary{{"Fail", PlistArray{"Spin"}}},
-       "\"Fail\" holds the unknown operation \"Spin\""}};
-  std::string error;
-  for (const auto& [description, reason] : cases)
-    EXPECT_EQ(SimulatedATASMARTDisk::parse(description, {}, &error) ? "accepted" : error,
-              "\"ATASMART\" " + reason);
-}
-
 // A damaged binary name table with a NUL inside a name once aborted the
 // process inside the property-list reader.
 TEST_F(SMARTTest, ADamagedNameTableIsReadWithoutAborting) {
