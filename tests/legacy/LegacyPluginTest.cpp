@@ -1,10 +1,8 @@
 // The legacy families in the plug-in: their places among the class-load
-// hooks, the G5 demo machine as the widget lists it, and the registry's
-// "all sensors but the disks" question.
+// hooks and the G5 demo machine as the widget lists it.
 
 #include <gtest/gtest.h>
 
-#include "legacy/ZORSMUInfo.h"
 #include "platform/Bundle.h"
 #include "platform/EmbeddedFiles.h"
 #include "platform/PropertyListSerialization.h"
@@ -18,8 +16,7 @@ namespace {
 
 // The families register in the plug-in's load order. The G5 demo lists its
 // diode, I2C and SMU temperatures in sorted places ("location / family /
-// sensor name"), each with a display name; its platform plug-in names the
-// highest CPU temperature it was designed for.
+// sensor name"), each with a display name.
 TEST_F(LegacyMachineTest, TheG5DemoListsItsSensorsInSortedPlaces) {
   ScopedSensorClassRegistry scope;
   std::string slots;
@@ -57,27 +54,6 @@ TEST_F(LegacyMachineTest, TheG5DemoListsItsSensorsInSortedPlaces) {
             "GPU / ZORHWTempDiodeSensor / nVidia Graphics Card\n"
             "INTAKE / ZORHWTempDiodeSensor / Maxim/Dallas DS1631\n"
             "U3 HEATSINK / ZORHWTemperatureSensor / Maxim MAX6690\n");
-  EXPECT_EQ(ZORSMUInfo::maximumCPUDesignTemperature(), 90.0f);
-}
-
-// All sensors but the disks: families standing in by name, one sensor each,
-// listed in registration order.
-TEST(LegacyRegistrationTest, NonSMARTSensorsLeaveOutOnlyTheDiskFamily) {
-  ScopedSensorClassRegistry scope;
-  std::vector<ZORSensorClass> families;
-  for (const char* name : {"ZORMDDTemperatureSensor", "ZORSMARTTemperatureSensor", "ZORHWSensor"}) {
-    families.push_back({name, [name] {
-                          auto sensor = std::make_shared<ZORSensor>();
-                          sensor->setUniqueIdentifier(name);
-                          return std::vector<std::shared_ptr<ZORSensor>>{sensor};
-                        }});
-  }
-  for (const ZORSensorClass& family : families) ZORSensor::registerSensorClass(family);
-  std::string listed;
-  for (const auto& sensor : ZORSensor::allNonSMARTSensors())
-    listed += sensor->uniqueIdentifier() + " ";
-  EXPECT_EQ(listed, "ZORMDDTemperatureSensor ZORHWSensor ");
-  EXPECT_EQ(ZORSensor::allSensors().size(), 3u);
 }
 
 }  // namespace

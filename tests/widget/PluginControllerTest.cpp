@@ -25,12 +25,6 @@ TEST_F(PluginControllerTest, SortsOnceAndMapsIdentifiersToPositions) {
   std::string order;
   for (const auto& sensor : controller->sensorArray()) order += sensor->uniqueIdentifier() + " ";
   EXPECT_EQ(order, "a b b freq ");
-  // Temperatures show in the unit chosen, other quantities in their own, in
-  // the widget's language.
-  fakes.bundle->tables["Localizable"]["K"] = "kelvin";
-  controller->setTemperatureUnitIndex(2);
-  EXPECT_EQ(controller->localizedSensorUnitAtIndex(0) + controller->localizedSensorUnitAtIndex(3),
-            "kelvinMHz");
   for (auto [id, index] : {std::pair{"b", 2u}, {"freq", 3u}, {"", 0xFFFFFFFFu}, {"x", ~0u}}) {
     EXPECT_EQ(controller->sensorIndexForSensorID(id), index) << id;
   }
@@ -48,8 +42,7 @@ TEST_F(PluginControllerTest, PositionsAndIndicesOutOfRangeGiveNothing) {
     EXPECT_EQ(c.sensorIDForDisplayIndex(index) + c.localizedSensorNameAtDisplayIndex(index) +
                   c.localizedReadingAtDisplayIndex(index) + c.localizedSensorNameAtIndex(index) +
                   c.localizedReadingForSensorAtIndex(index) +
-                  c.relativePathForTypeIconAtDisplayIndex(index) +
-                  c.localizedSensorUnitAtIndex(index),
+                  c.relativePathForTypeIconAtDisplayIndex(index),
               "Images/TNull.png")
         << index;
     EXPECT_EQ(c.preferredSensorIndexAtDisplayIndex(index), -1) << index;

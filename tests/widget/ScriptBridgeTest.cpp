@@ -28,9 +28,6 @@ TEST(ScriptBridgeTest, SeventeenOperationsFoundByTheirScriptNames) {
   EXPECT_EQ(webScriptMethods().size(), 17u);
   EXPECT_EQ(names.size(), 17u);
   EXPECT_EQ(webScriptMethodNamed("sensorIndexForSensorID"), nullptr);
-  // Selectors outside the table and every key stay hidden from the script.
-  EXPECT_TRUE(PluginController::isSelectorExcludedFromWebScript("sensorIndexForSensorID:") &&
-              PluginController::isKeyExcludedFromWebScript("PluginController"));
 }
 
 }  // namespace
