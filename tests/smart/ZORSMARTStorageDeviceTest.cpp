@@ -210,7 +210,6 @@ TEST_F(SMARTTest, AttributesByNameWithThresholdAndStatus) {
   EXPECT_EQ(device->currentSMARTStatus(), 0);
 }
 
-// A simulated disk with a malformed description is refused with the reason.
 // A damaged binary name table with a NUL inside a name once aborted the
 // process inside the property-list reader.
 TEST_F(SMARTTest, ADamagedNameTableIsReadWithoutAborting) {
