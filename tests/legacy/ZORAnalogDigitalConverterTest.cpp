@@ -26,7 +26,6 @@ TEST_F(AnalogDigitalConverterTest, ChannelTableByLocationAndTheWidgetsUnits) {
       {ad, "AD7417 AD4", 328, ad7417, "40.04 A"},         // 328 / 8.192 = 40.039...
       {ad, "CPU A VCORE AD7417 AD2", 246, ad7417, "3.00 A"},
       {ad, "CPU A VCORE", 532, ad7417, "1.2988 V"},
-      {ad, "CPU A 12V CURR", 246, ad7417, "3.00 A"},
       {ad, "CPU B VCORE", 1, unknown, ""},
       {"AppleMaxim6690", "CPU A VCORE", 1, "Unknown Analog/Digital Converter", ""}};
   for (const auto& [driver, location, reading, name, text] : cases) {

@@ -100,7 +100,6 @@ TEST_F(HwmonTreesTest, ChannelsAreListedAsTheKernelReportsThem) {
       {"desktop-nct6798", "platform/nct6775.656.nct6798.fan2", "CPU Fan 6 1104"},
       {"desktop-nct6798", "platform/nct6775.656.nct6798.temp2", "CPU \"Socket\" 1 39.5"},
       {"amd-k10temp", "pci0000:00/0000:00:18.3.k10temp.temp1", "CPU Package 1 61.25"},
-      {"amd-k10temp", "pci0000:00/0000:00:18.3.k10temp.temp4", "CPU CCD 2 1 52.75"},
       {"amd-k10temp", "pci0000:00/0000:00:03.1/0000:0b:00.0.amdgpu.power1", "amdgpu power1 4 33"},
       {"amd-k10temp", "pci0000:00/0000:00:03.1/0000:0b:00.0.amdgpu.freq1", "sclk 13 2505"},
       // Files in the device folder, as drivers before the hwmon class published them.
@@ -138,8 +137,6 @@ TEST_F(HwmonTreesTest, LimitsLeaveOutWhatIsUnsetOrUnreadable) {
       {"sys/devices/platform/nct6775.656/hwmon/hwmon1/in0_max", "0", "nct6775.656.nct6798.in0",
        "Vcore 2 1.032"},
       {coretemp + "temp4_crit", "n/a", "coretemp.0.coretemp.temp4", "CPU Core 3 1 45 max 80"},
-      {coretemp + "temp5_max", "99999999999", "coretemp.0.coretemp.temp5",
-       "CPU Core 4 1 43 max 100 crit 100"},
   };
   for (const auto& [file, contents, identifier, expected] : rows) {
     ScratchTree tree("desktop-nct6798");

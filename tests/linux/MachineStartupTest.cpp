@@ -52,7 +52,6 @@ TEST(SameStartUpTest, BothProgramsAnswerAlike) {
        "Cannot read the Linux machine under \"/no/such/tree\": no such folder"},
       {"--machine this --root '" + recordedTree("info-desktop") + "'", 0,
        "Machine: ASUSTeK COMPUTER INC. PRIME B450M-A"},
-      {"--machine demo", 0, "Machine: Intel notebook (demo)"},
   };
   for (const auto& [arguments, exitCode, message] : cases) {
     const ProgramRun cli = runProgram(ZOR_SENSORS_PROGRAM, arguments);

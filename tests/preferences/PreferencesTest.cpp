@@ -55,8 +55,7 @@ TEST_F(PreferencesTest, StartChoosesFromTheFileAndStoresOnlyWhatItAssigned) {
       {1, {}, 0, -1, 0, file(0, ids("s0", ""))},
       {0, {}, -1, -1, 0, {}},
       {4, file({}, ids("s3", "s0")), 3, 0, 0, {}},
-      {3, file({}, ids("", "s2")), -1, 2, 0, {}},  // one stored position is enough
-      {3, file({}, ids("gone", "s2")), -1, 2, 0, {}},
+      {3, file({}, ids("", "s2")), -1, 2, 0, {}},           // one stored position is enough
       {5, file({}, {{kIndex1, number(3)}}), 3, -1, 0, {}},  // the older index key
       {5, file({}, {{kID1, text("s1")}, {kIndex1, number(3)}}), 1, -1, 0, {}},
       {5, file({}, {{kIndex1, number(5)}, {kID2, text("s4")}}), -1, 4, 0, {}},
@@ -136,10 +135,6 @@ TEST_F(PreferencesTest, TwoInstancesKeepTheirOwnKeysAndShareTheUnit) {
                                    {{"B:SensorIDForDisplayPosition1", text("s0")},
                                     {"B:SensorIDForDisplayPosition2", text("s2")},
                                     {"B:LastUsed", kUsedNow}})));
-  // A later start of each instance finds its own choice and the shared unit.
-  EXPECT_EQ(controller("A")->preferredSensorIndexAtDisplayIndex(0), 3);
-  EXPECT_EQ(controller("A")->preferredTemperatureUnitIndex(), 2);
-  EXPECT_EQ(controller("B")->preferredSensorIndexAtDisplayIndex(1), 2);
 }
 
 // A serial number that is no well-formed text is stored as well-formed text,

@@ -68,7 +68,6 @@ TEST_F(DisplayTextTest, NameShortening) {
       {"W", 1.0f, std::nullopt},
       {"a\U0001F600b", 20.0f, "a\U0001F600\u2026"},  // U+1F600 is two UTF-16 units
       {"a\U0001F600b", 16.0f, "a\u2026"},
-      {"\U0001F600", 1.0f, std::nullopt},
       {"\u00e9t\u00e9", 9.0f, "\u00e9\u2026"},
       {"ab\xFF", 24.0f, "a\u2026"},  // a malformed byte stays and counts as one character
       {"a\xFF\xFEz", 20.0f, "a\xFF\u2026"},

@@ -22,7 +22,6 @@ TEST(OwnSensorInputTest, NamesAreKeptTrimmedOrRefused) {
       {umlauts, umlauts, nullptr},
       {"Gr\u00FC\u00DFe \U0001F525 \u200D", "Gr\u00FC\u00DFe \U0001F525 \u200D", nullptr},
       {longest + "y", "", tooLong},
-      {std::string(10000, 'n'), "", tooLong},
       {"a\nb", "", control},
       {"a\u0085b", "", control},
       {"a\u2028b", "", control},
