@@ -102,14 +102,13 @@ TEST(MachineInfoOnTreeTest, AnswersFromTheTreeAndItsProfile) {
 
 // product_serial (root only), then board_serial, then one made up from the
 // machine id: the prefix, a hyphen and 12 hexadecimal digits that are not
-// the machine id itself, the same for the same id only.
+// the machine id itself. (The recorded trees show the board's serial winning,
+// a serial made up from another id and a firmware text's line end trimmed.)
 TEST(SerialFallbackTest, TakesTheFirstMeaningfulSourceThenOneMadeUpPerMachineId) {
   const char* id = "0123456789abcdef0123456789abcdef\n";
   const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
       {"PF1ABCDE\n", "L1HF68F00AB\n", id, "PF1ABCDE"},
-      {nullptr, "L1HF68F00AB\n", id, "L1HF68F00AB"},
       {"To Be Filled By O.E.M.\n", "Default string\n", id, "ZZZNOSERIAL-2fa7a9168277"},
-      {nullptr, nullptr, "0123456789abcdef0123456789abcdee\n", "ZZZNOSERIAL-30a7a916842a"},
       {nullptr, nullptr, "not a machine id\n", "(none)"},
   };
   for (const auto& [product, board, machineId, expected] : cases) {
@@ -139,7 +138,6 @@ TEST(LinuxTextsTest, EachReaderKeepsOnlyWhatMeansSomething) {
   };
   const std::tuple<std::function<std::string(const std::string&)>, const char*, std::string>
       cases[] = {
-          {firmware, "  LENOVO \n", "LENOVO"},
           {firmware, "FFFFFFFF", "-"},
           {firmware, "\t\n", "-"},
           {firmware, "ASUS\xff\x01 Board", "ASUS\xef\xbf\xbd Board"},

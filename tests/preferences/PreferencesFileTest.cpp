@@ -38,7 +38,6 @@ TEST_F(PreferencesFileTest, AnEntryChangeMergesIntoTheFileAsItIsNow) {
   using Case =
       std::tuple<std::vector<std::string>, std::optional<PlistValue>, bool, PlistDictionary>;
   const Case cases[] = {
-      {{"M", "c"}, PlistValue("3"), true, file({{"a", "1"}, {"b", "2"}, {"c", "3"}})},
       {{"M", "a"}, std::nullopt, true, file({{"b", "2"}})},
       {{"N", "x", "y"},
        PlistValue("4"),

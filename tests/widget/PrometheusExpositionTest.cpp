@@ -105,8 +105,7 @@ TEST(PrometheusScrapeCostTest, NoMoreSMCCallsThanAWidgetReading) {
     auto widget = std::make_shared<PluginController>();
     widget->init();
     PrometheusExposition exposition;
-    EXPECT_NE(exposition.render().find("zorsensors_machine_info{model=\"MacBookPro5,1\""),
-              std::string::npos);  // discovers the sensors once
+    exposition.render();  // discovers the sensors once
     auto smcCallsOf = [&](const std::function<void()>& work) {
       const std::uint64_t before = machine->registry().structureCallCount();
       work();
