@@ -1,9 +1,10 @@
 // The legacy families in the plug-in: their places among the class-load
-// hooks and the G5 demo machine as the widget lists it.
+// hooks and the PowerPC demo machines as the widget lists them.
 
 #include <gtest/gtest.h>
 
 #include "platform/Bundle.h"
+#include "platform/Clock.h"
 #include "platform/EmbeddedFiles.h"
 #include "platform/PropertyListSerialization.h"
 #include "plugin/PluginLoader.h"
@@ -14,11 +15,13 @@
 namespace zor::testing {
 namespace {
 
-// The families register in the plug-in's load order. The G5 demo lists its
-// diode, I2C and SMU temperatures in sorted places ("location / family /
-// sensor name"), each with a display name.
-TEST_F(LegacyMachineTest, TheG5DemoListsItsSensorsInSortedPlaces) {
+// The families register in the plug-in's load order. Each PowerPC demo
+// machine lists its sensors in sorted places ("location / family / sensor
+// name"), each with a display name and a reading that moves with the
+// machine's curves (the MDD and the Xserve publish theirs as live properties).
+TEST_F(LegacyMachineTest, TheDemoMachinesListLiveSensorsInSortedPlaces) {
   ScopedSensorClassRegistry scope;
+  ScopedManualClock clock(7.0e8);
   std::string slots;
   for (const PluginLoadHook& hook : pluginLoadHooks()) {
     if (std::string(hook.what) != "register sensor class") continue;
@@ -29,31 +32,44 @@ TEST_F(LegacyMachineTest, TheG5DemoListsItsSensorsInSortedPlaces) {
             "ZORAnalogDigitalConverter ZORHWTempDiodeSensor ZORHWTemperatureSensor "
             "ZORMDDTemperatureSensor ZORSMARTTemperatureSensor ZORXserveTemperatureSensor "
             "ZORTALVEROx86Monitor ZORSMCTemperatureSensor ZORHwmonSensor ");
-  std::string error;
-  auto profile = parsePropertyList(
-      std::string(embedded::find("machines/g5-tower.plist").value_or("")), &error);
-  ASSERT_TRUE(profile.has_value()) << error;
-  install({}, *profile);
-  auto controller = std::make_shared<PluginController>();
-  controller->init();
-  std::string listed;
-  for (const auto& sensor : controller->sensorArray()) {
-    const std::string location = sensor->locationIdentifier();
-    listed += location + " / " + sensor->sensorClass().name + " / " + sensor->sensorName() + "\n";
-    EXPECT_NE(Bundle::pluginBundle().localizedString(location, "", "SensorLocations"), location);
-    EXPECT_GT(sensor->value(), 20.0) << location;
+  const std::pair<const char*, const char*> cases[] = {
+      {"g5-tower",
+       "BACKSIDE / ZORHWTemperatureSensor / Maxim MAX6690\n"
+       "CPU A AD7417 AD1 / ZORG5TemperatureSensor / Analog Devices AD7417\n"
+       "CPU A AD7417 AMB / ZORHWTemperatureSensor / Analog Devices AD7417\n"
+       "CPU A DIODE / ZORHWTempDiodeSensor / Apple System Management Unit\n"
+       "CPU B AD7417 AD1 / ZORG5TemperatureSensor / Analog Devices AD7417\n"
+       "CPU B AD7417 AMB / ZORHWTemperatureSensor / Analog Devices AD7417\n"
+       "DRIVE BAY / ZORHWTemperatureSensor / National Semiconductor LM7x\n"
+       "GPU / ZORHWTempDiodeSensor / nVidia Graphics Card\n"
+       "INTAKE / ZORHWTempDiodeSensor / Maxim/Dallas DS1631\n"
+       "U3 HEATSINK / ZORHWTemperatureSensor / Maxim MAX6690\n"},
+      {"mdd-tower",
+       "CPU BOARD / ZORMDDTemperatureSensor / Dallas DS 1775\n"
+       "GPU / ZORHWTemperatureSensor / Legacy support for graphics card\n"},
+      {"xserve",
+       "CPU DIODE / ZORHWTempDiodeSensor / National Semiconductor LM8x\n"
+       "Internal Ambient / ZORXserveTemperatureSensor / National Semiconductor LM87\n"}};
+  for (const auto& [machine, expected] : cases) {
+    std::string error, listed;
+    auto profile = parsePropertyList(
+        std::string(embedded::find(std::string("machines/") + machine + ".plist").value_or("")),
+        &error);
+    ASSERT_TRUE(profile.has_value()) << error;
+    install({}, *profile);
+    auto controller = std::make_shared<PluginController>();
+    controller->init();
+    for (const auto& sensor : controller->sensorArray()) {
+      const std::string location = sensor->locationIdentifier();
+      listed += location + " / " + sensor->sensorClass().name + " / " + sensor->sensorName() + "\n";
+      EXPECT_NE(Bundle::pluginBundle().localizedString(location, "", "SensorLocations"), location);
+      const double first = sensor->value();
+      EXPECT_TRUE(first > 20.0 && first < 70.0) << location << ": " << first;
+      clock.advance(8.0);
+      EXPECT_NE(sensor->value(), first) << location << ": its reading does not move";
+    }
+    EXPECT_EQ(listed, expected);
   }
-  EXPECT_EQ(listed,
-            "BACKSIDE / ZORHWTemperatureSensor / Maxim MAX6690\n"
-            "CPU A AD7417 AD1 / ZORG5TemperatureSensor / Analog Devices AD7417\n"
-            "CPU A AD7417 AMB / ZORHWTemperatureSensor / Analog Devices AD7417\n"
-            "CPU A DIODE / ZORHWTempDiodeSensor / Apple System Management Unit\n"
-            "CPU B AD7417 AD1 / ZORG5TemperatureSensor / Analog Devices AD7417\n"
-            "CPU B AD7417 AMB / ZORHWTemperatureSensor / Analog Devices AD7417\n"
-            "DRIVE BAY / ZORHWTemperatureSensor / National Semiconductor LM7x\n"
-            "GPU / ZORHWTempDiodeSensor / nVidia Graphics Card\n"
-            "INTAKE / ZORHWTempDiodeSensor / Maxim/Dallas DS1631\n"
-            "U3 HEATSINK / ZORHWTemperatureSensor / Maxim MAX6690\n");
 }
 
 }  // namespace
