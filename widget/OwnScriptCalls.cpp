@@ -83,10 +83,7 @@ const std::vector<WebScriptMethod>& ownScriptMethods() {
 }
 
 const WebScriptMethod* ownScriptMethodNamed(std::string_view scriptName) {
-  for (const WebScriptMethod& method : ownScriptMethods()) {
-    if (scriptName == method.scriptName) return &method;
-  }
-  return nullptr;
+  return scriptMethodNamed(ownScriptMethods(), scriptName);
 }
 
 }  // namespace zor

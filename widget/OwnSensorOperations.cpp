@@ -66,6 +66,11 @@ double storedFromShown(PluginController& controller, const ZORSensor& sensor, do
 }
 
 // Why a setting cannot be stored for this sensor, or null when it can.
+// What a setter answers once the settings were written, or could not be.
+std::string answerForStore(bool stored) {
+  return stored ? "" : localized("The settings could not be stored.");
+}
+
 const char* refusalForSensor(const PluginController& controller, const ZORSensor* sensor) {
   if (sensor == nullptr) return "There is no such sensor.";
   if (!serialNumberOf(controller)) return "The settings could not be stored.";
@@ -122,12 +127,9 @@ std::string OwnSensorOperations::setOwnSensorNameAtIndex(PluginController& contr
   // A name equal to the original one is no name of one's own.
   const bool own =
       !checked.name.empty() && checked.name != controller.localizedSensorNameAtIndex(sensorIndex);
-  if (!OwnSensorSettings::storeName(
-          *serialNumberOf(controller), sensor->uniqueIdentifier(),
-          own ? std::optional<std::string>(checked.name) : std::nullopt)) {
-    return localized("The settings could not be stored.");
-  }
-  return "";
+  return answerForStore(
+      OwnSensorSettings::storeName(*serialNumberOf(controller), sensor->uniqueIdentifier(),
+                                   own ? std::optional<std::string>(checked.name) : std::nullopt));
 }
 
 std::string OwnSensorOperations::sensorLimitAtIndex(PluginController& controller,
@@ -178,11 +180,8 @@ std::string OwnSensorOperations::setOwnSensorLimitAtIndex(PluginController& cont
       return localized("A temperature limit cannot be below absolute zero.");
     }
   }
-  if (!OwnSensorSettings::storeLimit(*serialNumberOf(controller), sensor->uniqueIdentifier(),
-                                     stored)) {
-    return localized("The settings could not be stored.");
-  }
-  return "";
+  return answerForStore(OwnSensorSettings::storeLimit(*serialNumberOf(controller),
+                                                      sensor->uniqueIdentifier(), stored));
 }
 
 }  // namespace zor

@@ -145,11 +145,16 @@ const std::vector<WebScriptMethod>& webScriptMethods() {
   return table;
 }
 
-const WebScriptMethod* webScriptMethodNamed(std::string_view scriptName) {
-  for (const WebScriptMethod& method : webScriptMethods()) {
+const WebScriptMethod* scriptMethodNamed(const std::vector<WebScriptMethod>& table,
+                                         std::string_view scriptName) {
+  for (const WebScriptMethod& method : table) {
     if (scriptName == method.scriptName) return &method;
   }
   return nullptr;
+}
+
+const WebScriptMethod* webScriptMethodNamed(std::string_view scriptName) {
+  return scriptMethodNamed(webScriptMethods(), scriptName);
 }
 
 ScriptType scriptTypeOf(const ScriptValue& value) {

@@ -37,6 +37,9 @@ struct WebScriptMethod {
 const std::vector<WebScriptMethod>& webScriptMethods();
 // The method with that script name, or null.
 const WebScriptMethod* webScriptMethodNamed(std::string_view scriptName);
+// The method of `table` with that script name, or null (the lookup of every call table).
+const WebScriptMethod* scriptMethodNamed(const std::vector<WebScriptMethod>& table,
+                                         std::string_view scriptName);
 // The type a script value holds.
 ScriptType scriptTypeOf(const ScriptValue& value);
 // Invokes `method` when `arguments` match its signature in count and types;
